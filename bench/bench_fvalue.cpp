@@ -1,0 +1,52 @@
+// Encoding and decoding of a 2^24-entry table, against the byte-per-entry
+// implementation (the table is a byte vector; encoding is a prefix plus a copy,
+// decoding checks and copies each byte).
+#include <cstdio>
+#include <random>
+
+#include "encoding.hpp"
+#include "harness.hpp"
+#include "plain.hpp"
+
+namespace {
+
+std::vector<std::uint8_t> plain_encode(const plain::Table& t) {
+  std::vector<std::uint8_t> out;
+  out.reserve(t.size() + 9);
+  const std::uint64_t v = t.size();
+  out.push_back(0xFC);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  for (std::uint8_t e : t) out.push_back(e);
+  return out;
+}
+
+plain::Table plain_decode(const std::vector<std::uint8_t>& raw) {
+  std::uint64_t len = 0;
+  for (int i = 0; i < 4; ++i) len |= std::uint64_t{raw[1 + i]} << (8 * i);
+  plain::Table t;
+  t.reserve(len);
+  for (std::uint64_t i = 0; i < len; ++i) {
+    if (raw[5 + i] > 1) throw std::runtime_error("Unable to decode");
+    t.push_back(raw[5 + i]);
+  }
+  return t;
+}
+
+}  // namespace
+
+int main() {
+  std::mt19937_64 rng(3);
+  const unsigned n = 24;
+  plain::Table table = plain::random_table(n, rng);
+  varnel::FValue packed = plain::pack(table);
+  std::vector<std::uint8_t> raw = varnel::encode(packed);
+
+  std::printf("table: 2^%u entries; packed %zu bytes, byte-per-entry %zu bytes (%.0fx smaller)\n",
+              n, packed.words().size() * 8, table.size(),
+              double(table.size()) / double(packed.words().size() * 8));
+  bench::compare("encode 2^24", 5, [&] { bench::keep(varnel::encode(packed)); },
+                 [&] { bench::keep(plain_encode(table)); });
+  bench::compare("decode 2^24", 5, [&] { bench::keep(varnel::decode(raw)); },
+                 [&] { bench::keep(plain_decode(raw)); });
+  return 0;
+}
