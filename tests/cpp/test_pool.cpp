@@ -56,7 +56,7 @@ TEST(Pool, FailuresReachTheCaller) {
 TEST(Pool, NestedLoopsRunInline) {
   std::atomic<int> count{0};
   pool::parallel_for(8, 1, [&](std::uint64_t, std::uint64_t) {
-    pool::parallel_for(8, 1, [&](std::uint64_t b, std::uint64_t e) { count += int(e - b); });
+    pool::parallel_for(8, 1, [&](std::uint64_t, std::uint64_t) { count++; });
   });
   EXPECT_EQ(count.load(), 64);
 }

@@ -174,7 +174,9 @@ void parallel_for(std::uint64_t n, std::uint64_t grain,
   const unsigned participants =
       static_cast<unsigned>(chunks < threads ? chunks : threads);
   if (participants <= 1) {
-    body(0, n);
+    for (std::uint64_t begin = 0; begin < n; begin += grain) {
+      body(begin, begin + grain < n ? begin + grain : n);
+    }
     return;
   }
   std::atomic<std::uint64_t> next{0};
