@@ -19,6 +19,9 @@ PyRef repr(const FValue& f);
 std::uint64_t size(const FValue& f);
 std::uint64_t n_vars(const FValue& f);
 
+// Information measures
+float equanimity_importance(const FValue& f);
+
 // Byte encoding
 PyRef encode(const FValue& f);
 FValue decode(BytesView raw);

@@ -17,6 +17,7 @@ PyMethodDef* varnel_methods() {
       method<"repr", R::shared, &entries::repr>(),
       method<"size", R::shared, &entries::size>(),
       method<"n_vars", R::shared, &entries::n_vars>(),
+      method<"equanimity_importance", R::shared, &entries::equanimity_importance>(),
       method<"encode", R::shared, &entries::encode>(),
       method<"decode", R::cls, &entries::decode, "raw">(),
       {nullptr, nullptr, 0, nullptr},
