@@ -17,8 +17,11 @@ PyMethodDef* varnel_methods() {
       method<"repr", R::shared, &entries::repr>(),
       method<"size", R::shared, &entries::size>(),
       method<"n_vars", R::shared, &entries::n_vars>(),
+      method<"fragmentation_coefficient", R::shared, &entries::fragmentation_coefficient, "vars">(),
+      method<"information", R::shared, &entries::information, "vars">(),
       method<"encode", R::shared, &entries::encode>(),
       method<"decode", R::cls, &entries::decode, "raw">(),
+      method<"table", R::shared, &entries::table, "vars">(),
       {nullptr, nullptr, 0, nullptr},
   };
   return methods;
