@@ -6,10 +6,11 @@
 // fixed variables to the high ones) and bit-matrix transposes are both such
 // permutations.
 //
-// The work is two passes over the table: a gather of whole words that also
-// permutes the bits inside each word (index bits 0..5 among themselves,
-// 6..n-1 among themselves), then, for the index bits that must cross between
-// the two groups, one in-place pass of delta swaps over small groups of words.
+// The work is one pass over the table: destination words are gathered from
+// the source (the word-index bits permuted, and the bits inside each word
+// permuted by at most five delta swaps), and the index bits that must cross
+// between the two groups (in-word 0..5, word index 6..n-1) are exchanged by
+// delta swaps between the gathered words, in groups of up to 64 words.
 #pragma once
 
 #include <cstdint>
