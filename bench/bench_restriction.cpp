@@ -119,17 +119,22 @@ int main() {
                    [&] {
                      for (varnel::VarMask m = 0; m < (1u << 16); ++m) bench::keep(varnel::form_stats(f16, m));
                    });
-    plain::Table s16(std::size_t{1} << 16);
-    {
-      const plain::Table g = plain::random_table(10, rng);
-      for (std::size_t x = 0; x < s16.size(); ++x) s16[x] = g[(x ^ (x >> 7)) & 0x3FF];
+    // Structured functions, whose forms repeat: majority, and a random
+    // function of 10 of the 16 variables.
+    plain::Table majority(std::size_t{1} << 16), partial(std::size_t{1} << 16);
+    const plain::Table g = plain::random_table(10, rng);
+    for (std::size_t x = 0; x < majority.size(); ++x) {
+      majority[x] = std::popcount(x) > 8;
+      partial[x] = g[((x >> 3) & 0x3FF)];
     }
-    const varnel::FValue fs16 = plain::pack(s16);
-    bench::compare("subset_stats n=16 structured vs per subset", 1,
-                   [&] { bench::keep(varnel::subset_stats(fs16, 16)); },
-                   [&] {
-                     for (varnel::VarMask m = 0; m < (1u << 16); ++m) bench::keep(varnel::form_stats(fs16, m));
-                   });
+    for (const auto& [label, table] : {std::pair{"majority", &majority}, std::pair{"partial", &partial}}) {
+      const varnel::FValue fs = plain::pack(*table);
+      bench::compare(std::string("subset_stats n=16 ") + label + " vs per subset", 1,
+                     [&] { bench::keep(varnel::subset_stats(fs, 16)); },
+                     [&] {
+                       for (varnel::VarMask m = 0; m < (1u << 16); ++m) bench::keep(varnel::form_stats(fs, m));
+                     });
+    }
     bench::compare("subset_stats n=16 parallel vs serial", 1,
                    [&] { bench::keep(varnel::subset_stats(f16, 16, true, true)); },
                    [&] { bench::keep(varnel::subset_stats(f16, 16, true, false)); });

@@ -6,9 +6,11 @@
 #include <thread>
 
 #include "error.hpp"
+#include "bit_unpack.hpp"
 #include "index_permutation.hpp"
 #include "restriction.hpp"
 #include "restriction_plain.hpp"
+#include "simd.hpp"
 
 using varnel::FValue;
 using varnel::VarMask;
@@ -98,6 +100,18 @@ void expect_same_float(float a, float b) {
   EXPECT_EQ(std::bit_cast<std::uint32_t>(a), std::bit_cast<std::uint32_t>(b)) << a << " vs " << b;
 }
 
+// Every vector level the processor has, lowest first; restores the best.
+template <class Body>
+void for_each_simd_level(Body&& body) {
+  using varnel::simd::Level;
+  for (Level level : {Level::baseline, Level::avx2, Level::avx512}) {
+    if (static_cast<int>(level) > static_cast<int>(varnel::simd::detected())) break;
+    varnel::simd::force(level);
+    body();
+  }
+  varnel::simd::force(Level::avx512);
+}
+
 void expect_panic(auto&& f, const char* message) {
   try {
     f();
@@ -110,9 +124,10 @@ void expect_panic(auto&& f, const char* message) {
 }  // namespace
 
 TEST(IndexPermutation, MatchesTheDefinition) {
+  for_each_simd_level([] {
   std::mt19937_64 rng(11);
-  for (int rep = 0; rep < 600; ++rep) {
-    const unsigned n = rep % 15;
+  for (int rep = 0; rep < 400; ++rep) {
+    const unsigned n = rep % 17;
     plain::Table t = plain::random_table(n, rng);
     std::vector<unsigned> dest(n);
     for (unsigned i = 0; i < n; ++i) dest[i] = i;
@@ -128,6 +143,22 @@ TEST(IndexPermutation, MatchesTheDefinition) {
       ASSERT_EQ(g[y], t[x] != 0) << "n=" << n << " x=" << x;
     }
   }
+  });
+}
+
+TEST(UnpackBits, MatchesTheEntries) {
+  for_each_simd_level([] {
+    std::mt19937_64 rng(13);
+    for (unsigned n = 0; n <= 12; ++n) {
+      const plain::Table t = plain::random_table(n, rng);
+      const FValue f = plain::pack(t);
+      std::vector<std::uint8_t> out(t.size() + 1, 7);
+      varnel::unpack_bits(f.words(), t.size(), out.data());
+      ASSERT_EQ(out.back(), 7) << "wrote past the end";
+      out.pop_back();
+      ASSERT_EQ(out, t);
+    }
+  });
 }
 
 TEST(RestrictionMatrix, RowsAreTheSubFunctions) {
@@ -149,6 +180,18 @@ TEST(RestrictionMatrix, RowsAreTheSubFunctions) {
     for (std::uint64_t r = 0; r < m.rows(); ++r) {
       for (std::uint64_t c = 0; c < m.cols(); ++c) ASSERT_EQ(tr.get(c, r), m.get(r, c));
     }
+  }
+}
+
+TEST(RestrictionCounting, EveryVectorLevelAgrees) {
+  std::mt19937_64 rng(77);
+  for (int rep = 0; rep < 200; ++rep) {
+    const unsigned n = 8 + rep % 7;
+    const FValue f = plain::pack(structured_table(n, rng));
+    const VarMask fixed = rng() & varnel::all_vars(n);
+    std::vector<varnel::FormStats> seen;
+    for_each_simd_level([&] { seen.push_back(varnel::form_stats(f, fixed)); });
+    for (const auto& s : seen) ASSERT_EQ(s, seen.front());
   }
 }
 

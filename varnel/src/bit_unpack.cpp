@@ -5,6 +5,8 @@
 #include <array>
 #include <cstring>
 
+#include "simd.hpp"
+
 namespace varnel {
 
 namespace {
@@ -59,21 +61,15 @@ __attribute__((target("avx512f,avx512bw"))) void unpack_avx512(const std::uint64
   }
 }
 
-using Unpack = void (*)(const std::uint64_t*, std::uint64_t, std::uint8_t*);
-
-Unpack choose() {
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512f")) return unpack_avx512;
-  if (__builtin_cpu_supports("avx2")) return unpack_avx2;
-  return unpack_portable;
-}
-
 }  // namespace
 
 void unpack_bits(std::span<const std::uint64_t> words, std::uint64_t count, std::uint8_t* out) {
-  static const Unpack unpack = choose();
   const std::uint64_t full = count / 64;
-  unpack(words.data(), full, out);
+  switch (simd::level()) {
+    case simd::Level::avx512: unpack_avx512(words.data(), full, out); break;
+    case simd::Level::avx2: unpack_avx2(words.data(), full, out); break;
+    default: unpack_portable(words.data(), full, out); break;
+  }
   if (count % 64 != 0) {
     std::uint8_t tail[64];
     unpack_word_portable(words[full], tail);

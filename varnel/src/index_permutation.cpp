@@ -1,10 +1,13 @@
 #include "index_permutation.hpp"
 
+#include <immintrin.h>
+
 #include <array>
 #include <cstring>
 #include <vector>
 
 #include "error.hpp"
+#include "simd.hpp"
 
 namespace varnel {
 
@@ -26,6 +29,66 @@ InWordPermutation::InWordPermutation(const unsigned* dest, unsigned count) {
     holds[q] = other;
     at[want] = p;
     at[other] = q;
+  }
+}
+
+namespace {
+
+void apply_all_portable(const DeltaSwap* swaps, unsigned size, std::uint64_t* w, std::uint64_t n) {
+  for (std::uint64_t i = 0; i < n; ++i) {
+    std::uint64_t x = w[i];
+    for (unsigned s = 0; s < size; ++s) x = apply(x, swaps[s]);
+    w[i] = x;
+  }
+}
+
+__attribute__((target("avx2"))) void apply_all_avx2(const DeltaSwap* swaps, unsigned size,
+                                                    std::uint64_t* w, std::uint64_t n) {
+  __m256i mask[6];
+  __m128i shift[6];
+  for (unsigned s = 0; s < size; ++s) {
+    mask[s] = _mm256_set1_epi64x(static_cast<long long>(swaps[s].mask));
+    shift[s] = _mm_cvtsi32_si128(static_cast<int>(swaps[s].shift));
+  }
+  std::uint64_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + i));
+    for (unsigned s = 0; s < size; ++s) {
+      const __m256i t = _mm256_and_si256(_mm256_xor_si256(_mm256_srl_epi64(x, shift[s]), x), mask[s]);
+      x = _mm256_xor_si256(_mm256_xor_si256(x, t), _mm256_sll_epi64(t, shift[s]));
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + i), x);
+  }
+  apply_all_portable(swaps, size, w + i, n - i);
+}
+
+__attribute__((target("avx512f"))) void apply_all_avx512(const DeltaSwap* swaps, unsigned size,
+                                                         std::uint64_t* w, std::uint64_t n) {
+  __m512i mask[6];
+  __m128i shift[6];
+  for (unsigned s = 0; s < size; ++s) {
+    mask[s] = _mm512_set1_epi64(static_cast<long long>(swaps[s].mask));
+    shift[s] = _mm_cvtsi32_si128(static_cast<int>(swaps[s].shift));
+  }
+  std::uint64_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m512i x = _mm512_loadu_si512(w + i);
+    for (unsigned s = 0; s < size; ++s) {
+      const __m512i t = _mm512_and_si512(_mm512_xor_si512(_mm512_maskz_srl_epi64(0xFF, x, shift[s]), x), mask[s]);
+      x = _mm512_xor_si512(_mm512_xor_si512(x, t), _mm512_maskz_sll_epi64(0xFF, t, shift[s]));
+    }
+    _mm512_storeu_si512(w + i, x);
+  }
+  apply_all_portable(swaps, size, w + i, n - i);
+}
+
+}  // namespace
+
+void InWordPermutation::apply_all(std::span<std::uint64_t> words) const {
+  switch (simd::level()) {
+    case simd::Level::avx512: return apply_all_avx512(swaps_, size_, words.data(), words.size());
+    case simd::Level::avx2: return apply_all_avx2(swaps_, size_, words.data(), words.size());
+    default: return apply_all_portable(swaps_, size_, words.data(), words.size());
   }
 }
 
@@ -66,17 +129,12 @@ class WordSource {
 // permutation of the word-index bits. source() is evaluated from lookup tables
 // of 8 destination bits each.
 void gather_words(std::span<const std::uint64_t> src, unsigned word_bits,
-                  const unsigned* word_dest, const InWordPermutation& in_word,
-                  std::span<std::uint64_t> out) {
+                  const unsigned* word_dest, std::span<std::uint64_t> out) {
   const std::uint64_t words = std::uint64_t{1} << word_bits;
   bool identity = true;
   for (unsigned r = 0; r < word_bits; ++r) identity = identity && word_dest[r] == r;
   if (identity) {
-    if (in_word.identity()) {
-      std::memcpy(out.data(), src.data(), words * sizeof(std::uint64_t));
-    } else {
-      for (std::uint64_t w = 0; w < words; ++w) out[w] = in_word(src[w]);
-    }
+    std::memcpy(out.data(), src.data(), words * sizeof(std::uint64_t));
     return;
   }
   const WordSource source(word_bits, word_dest);
@@ -85,17 +143,13 @@ void gather_words(std::span<const std::uint64_t> src, unsigned word_bits,
     const std::uint64_t base = source(high);
     const std::uint64_t* low_lut = source.low();
     std::uint64_t* dst = out.data() + high;
-    if (in_word.identity()) {
-      for (std::uint64_t l = 0; l < low_count; ++l) dst[l] = src[base | low_lut[l]];
-    } else {
-      for (std::uint64_t l = 0; l < low_count; ++l) dst[l] = in_word(src[base | low_lut[l]]);
-    }
+    for (std::uint64_t l = 0; l < low_count; ++l) dst[l] = src[base | low_lut[l]];
   }
 }
 
 // Gather and exchange in one pass: the destination words that differ only in
 // the exchanged word-index bits form a group of 2^count; each group is
-// gathered from the source (bits permuted inside each word), then in-word
+// gathered from the source, then in-word
 // index bit in_bit[t] is swapped with group bit t for every t, by delta swaps
 // between word pairs, and the group is stored. Specialised on the group size
 // so that the group lives in registers.
@@ -107,19 +161,16 @@ struct ExchangePlan {
   unsigned shift[6];      // 2^in_bit[t]
 };
 
-template <unsigned Count, bool Identity>
+template <unsigned Count>
 void gather_exchange_n(std::span<const std::uint64_t> src, std::uint64_t words,
-                       const WordSource& source, const InWordPermutation& in_word,
-                       const ExchangePlan& plan, std::span<std::uint64_t> out) {
+                       const WordSource& source, const ExchangePlan& plan,
+                       std::span<std::uint64_t> out) {
   constexpr unsigned group = 1u << Count;
   const std::uint64_t group_mask = plan.group_mask;
   for (std::uint64_t base = 0; base < words; base = ((base | group_mask) + 1) & ~group_mask) {
     const std::uint64_t from = source(base);
     std::uint64_t local[group];
-    for (unsigned s = 0; s < group; ++s) {
-      const std::uint64_t w = src[from | plan.source_offset[s]];
-      local[s] = Identity ? w : in_word(w);
-    }
+    for (unsigned s = 0; s < group; ++s) local[s] = src[from | plan.source_offset[s]];
     for (unsigned t = 0; t < Count; ++t) {
       const unsigned step = 1u << t;
       const std::uint64_t keep = plan.keep[t];
@@ -135,25 +186,113 @@ void gather_exchange_n(std::span<const std::uint64_t> src, std::uint64_t words,
   }
 }
 
-template <bool Identity>
-void gather_exchange_dispatch(unsigned count, std::span<const std::uint64_t> src,
-                              std::uint64_t words, const WordSource& source,
-                              const InWordPermutation& in_word, const ExchangePlan& plan,
-                              std::span<std::uint64_t> out) {
-  switch (count) {
-    case 1: return gather_exchange_n<1, Identity>(src, words, source, in_word, plan, out);
-    case 2: return gather_exchange_n<2, Identity>(src, words, source, in_word, plan, out);
-    case 3: return gather_exchange_n<3, Identity>(src, words, source, in_word, plan, out);
-    case 4: return gather_exchange_n<4, Identity>(src, words, source, in_word, plan, out);
-    case 5: return gather_exchange_n<5, Identity>(src, words, source, in_word, plan, out);
-    default: return gather_exchange_n<6, Identity>(src, words, source, in_word, plan, out);
+// The same with groups side by side in vector lanes: lane i handles the
+// group whose destination words are base + i, so every delta swap is the
+// same in all lanes. Needs the lowest log2(lanes) destination word bits
+// outside the group; the lanes' source words are fetched with a gather.
+template <unsigned Count>
+__attribute__((target("avx512f"))) void gather_exchange_avx512(
+    const std::uint64_t* src, std::uint64_t words, const WordSource& source,
+    const ExchangePlan& plan, std::uint64_t* out) {
+  constexpr unsigned group = 1u << Count;
+  const std::uint64_t skip = plan.group_mask | 7;
+  __m512i lane_source = _mm512_setr_epi64(
+      static_cast<long long>(source(0)), static_cast<long long>(source(1)),
+      static_cast<long long>(source(2)), static_cast<long long>(source(3)),
+      static_cast<long long>(source(4)), static_cast<long long>(source(5)),
+      static_cast<long long>(source(6)), static_cast<long long>(source(7)));
+  __m512i keep[6];
+  __m128i shift[6];
+  for (unsigned t = 0; t < Count; ++t) {
+    keep[t] = _mm512_set1_epi64(static_cast<long long>(plan.keep[t]));
+    shift[t] = _mm_cvtsi32_si128(static_cast<int>(plan.shift[t]));
+  }
+  for (std::uint64_t base = 0; base < words; base = ((base | skip) + 1) & ~skip) {
+    const std::uint64_t from = source(base);
+    __m512i local[group];
+    for (unsigned s = 0; s < group; ++s) {
+      const __m512i index = _mm512_or_si512(
+          _mm512_set1_epi64(static_cast<long long>(from | plan.source_offset[s])), lane_source);
+      local[s] = _mm512_mask_i64gather_epi64(_mm512_setzero_si512(), 0xFF, index,
+                                             reinterpret_cast<const long long*>(src), 8);
+    }
+    for (unsigned t = 0; t < Count; ++t) {
+      const unsigned step = 1u << t;
+      for (unsigned s = 0; s < group; ++s) {
+        if (s & step) continue;
+        const __m512i x = _mm512_and_si512(
+            _mm512_xor_si512(_mm512_maskz_srl_epi64(0xFF, local[s], shift[t]), local[s + step]),
+            keep[t]);
+        local[s + step] = _mm512_xor_si512(local[s + step], x);
+        local[s] = _mm512_xor_si512(local[s], _mm512_maskz_sll_epi64(0xFF, x, shift[t]));
+      }
+    }
+    for (unsigned s = 0; s < group; ++s) _mm512_storeu_si512(out + (base | plan.offset[s]), local[s]);
   }
 }
 
+template <unsigned Count>
+__attribute__((target("avx2"))) void gather_exchange_avx2(const std::uint64_t* src,
+                                                          std::uint64_t words,
+                                                          const WordSource& source,
+                                                          const ExchangePlan& plan,
+                                                          std::uint64_t* out) {
+  constexpr unsigned group = 1u << Count;
+  const std::uint64_t skip = plan.group_mask | 3;
+  const __m256i lane_source = _mm256_setr_epi64x(
+      static_cast<long long>(source(0)), static_cast<long long>(source(1)),
+      static_cast<long long>(source(2)), static_cast<long long>(source(3)));
+  __m256i keep[6];
+  __m128i shift[6];
+  for (unsigned t = 0; t < Count; ++t) {
+    keep[t] = _mm256_set1_epi64x(static_cast<long long>(plan.keep[t]));
+    shift[t] = _mm_cvtsi32_si128(static_cast<int>(plan.shift[t]));
+  }
+  for (std::uint64_t base = 0; base < words; base = ((base | skip) + 1) & ~skip) {
+    const std::uint64_t from = source(base);
+    __m256i local[group];
+    for (unsigned s = 0; s < group; ++s) {
+      const __m256i index = _mm256_or_si256(
+          _mm256_set1_epi64x(static_cast<long long>(from | plan.source_offset[s])), lane_source);
+      local[s] = _mm256_i64gather_epi64(reinterpret_cast<const long long*>(src), index, 8);
+    }
+    for (unsigned t = 0; t < Count; ++t) {
+      const unsigned step = 1u << t;
+      for (unsigned s = 0; s < group; ++s) {
+        if (s & step) continue;
+        const __m256i x = _mm256_and_si256(
+            _mm256_xor_si256(_mm256_srl_epi64(local[s], shift[t]), local[s + step]), keep[t]);
+        local[s + step] = _mm256_xor_si256(local[s + step], x);
+        local[s] = _mm256_xor_si256(local[s], _mm256_sll_epi64(x, shift[t]));
+      }
+    }
+    for (unsigned s = 0; s < group; ++s) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + (base | plan.offset[s])), local[s]);
+    }
+  }
+}
+
+template <unsigned Count>
+void gather_exchange_count(std::span<const std::uint64_t> src, std::uint64_t words,
+                           const WordSource& source, const ExchangePlan& plan,
+                           std::span<std::uint64_t> out) {
+  // Vector lanes pay off from three exchanges up, when the lanes' words
+  // (the lowest destination word bits) lie outside the group.
+  if constexpr (Count >= 3) {
+    const simd::Level level = simd::level();
+    if (level == simd::Level::avx512 && (plan.group_mask & 7) == 0 && words >= (8u << Count)) {
+      return gather_exchange_avx512<Count>(src.data(), words, source, plan, out.data());
+    }
+    if (level != simd::Level::baseline && (plan.group_mask & 3) == 0 && words >= (4u << Count)) {
+      return gather_exchange_avx2<Count>(src.data(), words, source, plan, out.data());
+    }
+  }
+  gather_exchange_n<Count>(src, words, source, plan, out);
+}
+
 void gather_exchange(std::span<const std::uint64_t> src, unsigned word_bits,
-                     const unsigned* word_dest, const InWordPermutation& in_word,
-                     const unsigned* in_bit, const unsigned* word_bit, unsigned count,
-                     std::span<std::uint64_t> out) {
+                     const unsigned* word_dest, const unsigned* in_bit, const unsigned* word_bit,
+                     unsigned count, std::span<std::uint64_t> out) {
   const std::uint64_t words = std::uint64_t{1} << word_bits;
   const WordSource source(word_bits, word_dest);
   ExchangePlan plan{};
@@ -170,10 +309,13 @@ void gather_exchange(std::span<const std::uint64_t> src, unsigned word_bits,
     plan.keep[t] = ~bit_set_positions(in_bit[t]);
     plan.shift[t] = 1u << in_bit[t];
   }
-  if (in_word.identity()) {
-    gather_exchange_dispatch<true>(count, src, words, source, in_word, plan, out);
-  } else {
-    gather_exchange_dispatch<false>(count, src, words, source, in_word, plan, out);
+  switch (count) {
+    case 1: return gather_exchange_count<1>(src, words, source, plan, out);
+    case 2: return gather_exchange_count<2>(src, words, source, plan, out);
+    case 3: return gather_exchange_count<3>(src, words, source, plan, out);
+    case 4: return gather_exchange_count<4>(src, words, source, plan, out);
+    case 5: return gather_exchange_count<5>(src, words, source, plan, out);
+    default: return gather_exchange_count<6>(src, words, source, plan, out);
   }
 }
 
@@ -189,34 +331,43 @@ void permute_index_bits(std::span<const std::uint64_t> src, unsigned n,
   // target[p]: the old index bit that must end at position p.
   unsigned target[64];
   for (unsigned i = 0; i < n; ++i) target[dest[i]] = i;
-  // Positions that must receive a bit from the other group are paired in
-  // ascending order; the gather pass leaves each pair's bits swapped, and the
-  // exchange pass swaps them back into place.
-  unsigned low_in[6], high_in[6], count = 0, count_high = 0;
-  for (unsigned p = 0; p < 6; ++p) {
-    if (target[p] >= 6) low_in[count++] = p;
-  }
+  // Bits that cross from inside words to the word index: at high position
+  // h_t the in-word bit a_t = target[h_t] must arrive. Bits that cross the
+  // other way: the word-index bits j_t with dest[j_t] < 6.
+  // 1. Gather words: word-index bit j goes to dest[j] - 6, except that j_t
+  //    goes to h_t (the place a_t must take).
+  // 2. Exchange in-word bit a_t with word-index bit h_t: a_t lands at h_t,
+  //    and j_t at in-word position a_t.
+  // 3. Permute inside every word: the bit now at x (x, or j_t at a_t) goes
+  //    to its destination.
+  unsigned high_in[6], in_bit[6], count = 0;
   for (unsigned p = 6; p < n; ++p) {
-    if (target[p] < 6) high_in[count_high++] = p;
+    if (target[p] < 6) {
+      high_in[count] = p;
+      in_bit[count++] = target[p];
+    }
   }
-  unsigned middle[64];  // the old bit at position p after the gather pass
-  for (unsigned p = 0; p < n; ++p) middle[p] = target[p];
-  for (unsigned t = 0; t < count; ++t) {
-    middle[low_in[t]] = target[high_in[t]];
-    middle[high_in[t]] = target[low_in[t]];
-  }
-  unsigned first_dest[64];
-  for (unsigned p = 0; p < n; ++p) first_dest[middle[p]] = p;
-  const InWordPermutation in_word(first_dest, 6);
   unsigned word_dest[64];
-  for (unsigned r = 0; r + 6 < n; ++r) word_dest[r] = first_dest[r + 6] - 6;
-  if (count == 0) {
-    gather_words(src, n - 6, word_dest, in_word, out);
-    return;
+  unsigned content[6] = {0, 1, 2, 3, 4, 5};
+  for (unsigned j = 6, t = 0; j < n; ++j) {
+    if (dest[j] >= 6) {
+      word_dest[j - 6] = dest[j] - 6;
+    } else {
+      word_dest[j - 6] = high_in[t] - 6;
+      content[in_bit[t++]] = j;
+    }
   }
-  unsigned word_bit[6];
-  for (unsigned t = 0; t < count; ++t) word_bit[t] = high_in[t] - 6;
-  gather_exchange(src, n - 6, word_dest, in_word, low_in, word_bit, count, out);
+  unsigned final_dest[6];
+  for (unsigned x = 0; x < 6; ++x) final_dest[x] = dest[content[x]];
+  if (count == 0) {
+    gather_words(src, n - 6, word_dest, out);
+  } else {
+    unsigned word_bit[6];
+    for (unsigned t = 0; t < count; ++t) word_bit[t] = high_in[t] - 6;
+    gather_exchange(src, n - 6, word_dest, in_bit, word_bit, count, out);
+  }
+  const InWordPermutation in_word(final_dest, 6);
+  if (!in_word.identity()) in_word.apply_all(out);
 }
 
 }  // namespace varnel

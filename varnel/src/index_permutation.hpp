@@ -48,6 +48,8 @@ class InWordPermutation {
     return w;
   }
   bool identity() const noexcept { return size_ == 0; }
+  /// Applies the permutation to every word (vectorised where the processor allows).
+  void apply_all(std::span<std::uint64_t> words) const;
 
  private:
   DeltaSwap swaps_[6]{};
