@@ -52,6 +52,11 @@ def test_table_examples(vars, expected):
     assert a.tolist() == expected
 
 
+def test_table_zero_variables():
+    a = Varnel([True]).table([])
+    assert a.shape == (1, 1) and a.tolist() == [[True]]
+
+
 def test_table_three_variables():
     rng = random.Random(1)
     t = random_table(rng, 3)
