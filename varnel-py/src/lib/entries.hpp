@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "args.hpp"
 #include "fvalue.hpp"
@@ -25,5 +26,10 @@ float equanimity_importance(const FValue& f);
 // Byte encoding
 PyRef encode(const FValue& f);
 FValue decode(BytesView raw);
+
+// Restriction table and restriction counting
+PyRef table(const FValue& f, std::vector<std::uint64_t> vars);
+std::uint64_t information(const FValue& f, std::vector<std::uint64_t> vars);
+float fragmentation_coefficient(const FValue& f, std::vector<std::uint64_t> vars);
 
 }  // namespace varnel::py::entries

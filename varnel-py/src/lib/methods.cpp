@@ -17,9 +17,12 @@ PyMethodDef* varnel_methods() {
       method<"repr", R::shared, &entries::repr>(),
       method<"size", R::shared, &entries::size>(),
       method<"n_vars", R::shared, &entries::n_vars>(),
+      method<"fragmentation_coefficient", R::shared, &entries::fragmentation_coefficient, "vars">(),
       method<"equanimity_importance", R::shared, &entries::equanimity_importance>(),
+      method<"information", R::shared, &entries::information, "vars">(),
       method<"encode", R::shared, &entries::encode>(),
       method<"decode", R::cls, &entries::decode, "raw">(),
+      method<"table", R::shared, &entries::table, "vars">(),
       {nullptr, nullptr, 0, nullptr},
   };
   return methods;

@@ -1,0 +1,49 @@
+"""`table` for n = 24 against the time NumPy needs to copy a bool array of the
+same size (2^24 entries), and `information` / `fragmentation_coefficient`
+through the binding."""
+import random
+import time
+
+import numpy as np
+
+from varnel import Varnel
+
+
+def best(f, reps=7):
+    t = 1e9
+    for _ in range(reps):
+        s = time.perf_counter()
+        f()
+        t = min(t, time.perf_counter() - s)
+    return t
+
+
+def line(name, ours, label, other):
+    print(f"{name:<48} ours {ours*1e3:10.3f} ms   {label} {other*1e3:10.3f} ms   "
+          f"ratio {other/ours:8.2f}x")
+
+
+def main():
+    rng = random.Random(24)
+    n = 24
+    # A random 2^24-entry function, built through the byte encoding.
+    raw = Varnel.from_number(0, n).encode()
+    prefix = raw[: len(raw) - (1 << n)]
+    body = np.frombuffer(np.random.default_rng(1).bytes(1 << n), dtype=np.uint8) & 1
+    v = Varnel.decode(prefix + body.tobytes())
+    source = np.random.default_rng(2).integers(0, 2, 1 << n).astype(bool)
+    copy = best(lambda: source.copy())
+    for vars in ([], list(range(12)), list(range(12, 24)), rng.sample(range(n), 12),
+                 rng.sample(range(n), 5)):
+        ours = best(lambda: v.table(vars))
+        label = f"table n=24 vars={'random ' + str(len(vars)) if vars and vars != list(range(vars[0], vars[0] + len(vars))) else vars if not vars else f'{vars[0]}..{vars[-1]}'}"
+        line(label, ours, "numpy copy", copy)
+    vars = rng.sample(range(n), 12)
+    t = best(lambda: v.information(vars))
+    print(f"{'information n=24 k=12':<48} ours {t*1e3:10.3f} ms")
+    t = best(lambda: v.fragmentation_coefficient(vars))
+    print(f"{'fragmentation_coefficient n=24 k=12':<48} ours {t*1e3:10.3f} ms")
+
+
+if __name__ == "__main__":
+    main()
