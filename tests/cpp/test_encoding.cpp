@@ -142,6 +142,8 @@ TEST(Decoding, MutatedInputsMatchPlainDecoder) {
     plain::Table fast, slow;
     const Outcome expected = plain_decode(raw, &slow);
     ASSERT_EQ(decode_outcome(raw, &fast), expected);
-    if (expected == Outcome::ok) ASSERT_EQ(fast, slow);
+    if (expected == Outcome::ok) {
+      ASSERT_EQ(fast, slow);
+    }
   }
 }
