@@ -69,7 +69,8 @@ TEST(Families, SingleOperandMatchDefinitionOnEveryEntry) {
 }
 
 TEST(Families, PrimalityAcrossSieveSegmentsMatchesByteSieve) {
-  // Sieve segments hold 2^21 inputs: these sizes span one to thirty-two of them.
+  // Sieve segments hold 2^20 inputs and a task on the pool sixteen segments:
+  // these sizes span two segments to four tasks.
   for (unsigned n : {21u, 22u, 24u, 26u}) {
     expect_table(ex::primality(n), byte_sieve(std::uint64_t{1} << n), "primality", n);
   }
@@ -125,7 +126,7 @@ TEST(Families, CliqueMatchesSearchOnEveryEntry) {
 }
 
 TEST(Families, CliqueSampledAtLargerSizes) {
-  // n = 8 (28 variables, 8 blocks of 2^21 entries) and n = 9 is beyond a test.
+  // n = 8: 28 variables, 2^10 blocks of 2^18 entries.
   const FValue f = ex::clique(8);
   EXPECT_EQ(f.n_vars(), 28u);
   expect_sampled(f, [](std::uint64_t i) { return plain::clique_entry(8, i); }, 20000, 8,

@@ -1,5 +1,6 @@
 #include "examples.hpp"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -55,11 +56,22 @@ std::uint64_t physical_memory_bytes() {
 // A fresh all-false table of 2^vars entries. A table larger than the machine's
 // memory is refused up front with std::bad_alloc (MemoryError in Python), so
 // the outcome does not depend on how the kernel treats over-large requests.
+// Large tables ask for transparent huge pages before their first touch: the
+// page faults of a fresh table otherwise cost more than building its contents.
 FValue new_table(unsigned vars) {
   const std::uint64_t size = std::uint64_t{1} << vars;
+  const std::uint64_t count = words_for(size);
   const std::uint64_t memory = physical_memory_bytes();
-  if (memory != 0 && words_for(size) > memory / 8) throw std::bad_alloc();
-  return FValue::zeros(size);
+  if (memory != 0 && count > memory / 8) throw std::bad_alloc();
+  std::vector<std::uint64_t> words;
+  words.reserve(count);
+  constexpr std::uintptr_t kHuge = std::uintptr_t{1} << 21;
+  const auto begin = reinterpret_cast<std::uintptr_t>(words.data());
+  const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
+  const std::uintptr_t last = (begin + count * 8) & ~(kHuge - 1);
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  words.resize(count);
+  return FValue(std::move(words), size);
 }
 
 std::uint64_t isqrt(std::uint64_t v) {
@@ -175,18 +187,48 @@ std::vector<std::uint64_t> primes_between(std::uint64_t from, std::uint64_t to) 
   return primes;
 }
 
-// Words of a sieve segment: 2^21 inputs, 256 KiB, which stays in the L2 cache.
-constexpr std::uint64_t kSieveSegment = std::uint64_t{1} << 15;
+// Words of a sieve segment: 2^20 inputs, 128 KiB, which stays in the L2 cache.
+constexpr std::uint64_t kSieveSegment = std::uint64_t{1} << 14;
+// Segments per task on the pool; a task finds where each prime's multiples
+// start once and carries them from segment to segment.
+constexpr std::uint64_t kSegmentsPerTask = 16;
+
+// The larger primes strike only their multiples p*q with q prime to 2, 3 and 5
+// (the others are even or already struck as multiples of 3 or 5): q runs over
+// the residues 1, 7, 11, 13, 17, 19, 23, 29 modulo 30, whose gaps these are.
+constexpr std::array<std::uint64_t, 8> kWheelResidues = {1, 7, 11, 13, 17, 19, 23, 29};
+constexpr std::array<std::uint64_t, 8> kWheelGaps = {6, 4, 2, 4, 2, 4, 6, 2};
+
+struct Striker {
+  std::uint64_t next;  // next multiple to strike
+  unsigned wheel;      // position of next / p on the wheel
+};
+
+// The first multiple p*q >= max(p^2, from) with q on the wheel.
+Striker first_multiple(std::uint64_t p, std::uint64_t from) {
+  std::uint64_t q = std::max(p, (from + p - 1) / p);
+  const std::uint64_t base = q - q % 30;
+  unsigned w = 0;
+  while (base + kWheelResidues[w] < q) {
+    if (++w == 8) break;
+  }
+  if (w == 8) return {p * (base + 30 + 1), 0};
+  return {p * (base + kWheelResidues[w]), w};
+}
 
 // Sets bit x of `words` exactly when x is prime, for every x below
 // 64 * words.size(); the words are overwritten. A segmented sieve of
-// Eratosthenes over the table itself, segments spread over the pool.
+// Eratosthenes over the table itself, runs of segments spread over the pool.
 void sieve_primes(Words words) {
   const std::uint64_t limit = 64 * words.size();
   const std::vector<std::uint64_t> sieving = primes_between(kPatternPrimesBelow, isqrt(limit - 1));
   const auto& groups = odd_prime_groups();
   const std::uint64_t segments = (words.size() + kSieveSegment - 1) / kSieveSegment;
-  pool::parallel_for(segments, 1, [&](std::uint64_t s0, std::uint64_t s1) {
+  pool::parallel_for(segments, kSegmentsPerTask, [&](std::uint64_t s0, std::uint64_t s1) {
+    std::vector<Striker> strikers(sieving.size());
+    for (std::size_t j = 0; j < sieving.size(); ++j) {
+      strikers[j] = first_multiple(sieving[j], 64 * s0 * kSieveSegment);
+    }
     for (std::uint64_t s = s0; s < s1; ++s) {
       const std::uint64_t w0 = s * kSieveSegment;
       const std::uint64_t w1 = std::min<std::uint64_t>(w0 + kSieveSegment, words.size());
@@ -197,17 +239,29 @@ void sieve_primes(Words words) {
         apply_periodic(seg, w0, g, [](std::uint64_t a, std::uint64_t b) { return a | b; });
       }
       for (auto& w : seg) w = ~w & kOddPositions;
-      // Odd multiples of the larger primes, from p^2 on.
       const std::uint64_t lo = 64 * w0;
-      const std::uint64_t hi = 64 * w1;
+      const std::uint64_t end = 64 * w1 - lo;
       std::uint64_t* out = seg.data();
-      for (const std::uint64_t p : sieving) {
-        if (p * p >= hi) break;
-        std::uint64_t m = std::max(p * p, (lo + p - 1) / p * p);
-        if ((m & 1) == 0) m += p;
-        for (std::uint64_t x = m - lo, end = hi - lo, step = 2 * p; x < end; x += step) {
-          out[x >> 6] &= ~(std::uint64_t{1} << (x & 63));
+      for (std::size_t j = 0; j < sieving.size(); ++j) {
+        const std::uint64_t p = sieving[j];
+        Striker& st = strikers[j];
+        if (st.next - lo >= end) {
+          // Starts are squares until first reached, and squares ascend: the
+          // first prime whose square lies beyond this segment ends the pass.
+          if (st.next == p * p) break;
+          continue;
         }
+        std::array<std::uint64_t, 8> gaps;
+        for (unsigned g = 0; g < 8; ++g) gaps[g] = p * kWheelGaps[g];
+        std::uint64_t x = st.next - lo;
+        unsigned w = st.wheel;
+        while (x < end) {
+          out[x >> 6] &= ~(std::uint64_t{1} << (x & 63));
+          x += gaps[w];
+          w = (w + 1) & 7;
+        }
+        st.next = x + lo;
+        st.wheel = w;
       }
       if (w0 == 0) {
         // 1 is not prime, 2 is, and the pattern primes struck out themselves.
@@ -222,8 +276,8 @@ void sieve_primes(Words words) {
 // ---------------------------------------------------------------------------
 // Upward closure
 
-// Inputs 0 .. 2^21 - 1 (2^15 words, 256 KiB) form a block closed in cache.
-constexpr unsigned kBlockVars = 21;
+// Inputs 0 .. 2^18 - 1 (2^12 words, 32 KiB) form a block closed in the L1 cache.
+constexpr unsigned kBlockVars = 18;
 
 // Closes a block of words upwards over its word-index variables:
 // blk[w | s] |= blk[w] for every word-index bit s. The entries within each word
