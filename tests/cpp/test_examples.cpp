@@ -21,13 +21,13 @@ using Family = FValue (*)(std::uint64_t);
 
 void expect_table(const FValue& f, const plain::Table& want, const char* what, unsigned n) {
   ASSERT_EQ(f.size(), want.size()) << what << " n=" << n;
+  // Word comparison of the packed tables also checks that nothing beyond a
+  // short table's length is set; on a difference, name the first entry.
+  if (f == plain::pack(want)) return;
   for (std::uint64_t i = 0; i < want.size(); ++i) {
     ASSERT_EQ(f[i], want[i] != 0) << what << " n=" << n << " entry " << i;
   }
-  // Nothing beyond the table's length is set in a short table's word.
-  if (f.size() < 64) {
-    ASSERT_EQ(f.words()[0] & ~varnel::low_mask(f.size()), 0u);
-  }
+  FAIL() << what << " n=" << n << ": bits set beyond the table";
 }
 
 // A byte-per-entry sieve of Eratosthenes, an independent check of primality
@@ -70,8 +70,8 @@ TEST(Families, SingleOperandMatchDefinitionOnEveryEntry) {
 
 TEST(Families, PrimalityAcrossSieveSegmentsMatchesByteSieve) {
   // Sieve segments hold 2^20 inputs and a task on the pool sixteen segments:
-  // these sizes span two segments to four tasks.
-  for (unsigned n : {21u, 22u, 24u, 26u}) {
+  // these sizes span two segments to two tasks.
+  for (unsigned n : {21u, 22u, 25u}) {
     expect_table(ex::primality(n), byte_sieve(std::uint64_t{1} << n), "primality", n);
   }
 }
