@@ -110,7 +110,9 @@ int main(int argc, char** argv) {
     const double ours = bench::best_of(3, [&] { bench::keep(ex::clique(8)); });
     const double part = bench::best_of(1, [&] {
       std::uint64_t found = 0;
-      for (std::uint64_t i = 0; i < (std::uint64_t{1} << 22); ++i) found += plain::clique_entry(8, i);
+      for (std::uint64_t i = 0; i < (std::uint64_t{1} << 22); ++i) {
+        found += plain::clique_entry(8, i);
+      }
       bench::keep(found);
     });
     bench::report("clique(8), literal scaled from 1/64", ours, part * 64);

@@ -75,7 +75,9 @@ TEST(FindClique, MatchesLiteralSearchOnRandomGraphs) {
     if (rep % 5 == 2) len = m + rng() % 5;
     const unsigned density = 1 + rng() % 7;  // presence odds density / 8
     Flags edges(len);
-    for (auto& e : edges) e = static_cast<std::uint8_t>((rng() % 8) < density ? 1 + rng() % 255 : 0);
+    for (auto& e : edges) {
+      e = static_cast<std::uint8_t>((rng() % 8) < density ? 1 + rng() % 255 : 0);
+    }
     for (std::size_t k = 0; k <= n + 1; ++k) {
       ASSERT_EQ(find_clique(edges, n, k), plain::find_clique(edges, n, k))
           << "n=" << n << " k=" << k << " len=" << len;

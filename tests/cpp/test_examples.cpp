@@ -177,7 +177,9 @@ TEST(FamilySizes, BeyondTheSupportedRangeIsValueError) {
   for (std::uint64_t n : {32ull, 33ull, 1ull << 32, 1ull << 63, ~0ull}) {
     expect_value_error(&ex::coprimes, n);
   }
-  for (std::uint64_t n : {16ull, 17ull, 1ull << 31, ~0ull}) expect_value_error(&ex::sum_is_prime, n);
+  for (std::uint64_t n : {16ull, 17ull, 1ull << 31, ~0ull}) {
+    expect_value_error(&ex::sum_is_prime, n);
+  }
   for (std::uint64_t n : {12ull, 13ull, 1ull << 32, ~0ull}) expect_value_error(&ex::clique, n);
   try {
     ex::clique(12);

@@ -1,12 +1,13 @@
 #include "examples.hpp"
 
 #include <sys/mman.h>
-#include <unistd.h>
+#include <sys/sysinfo.h>
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
+#include <functional>
 #include <initializer_list>
 #include <new>
 #include <string>
@@ -27,6 +28,20 @@ constexpr std::uint64_t kAll = ~std::uint64_t{0};
 constexpr std::uint64_t kOddPositions = 0xAAAAAAAAAAAAAAAAull;
 // Words per chunk of the simple word-by-word fills on the pool.
 constexpr std::uint64_t kFillGrain = std::uint64_t{1} << 14;
+// Tables below this many words (2 MiB) are built on the calling thread alone:
+// their work is shorter than waking the pool's workers can be on a busy machine.
+constexpr std::uint64_t kPoolWords = std::uint64_t{1} << 18;
+
+// body(begin, end) over chunks of [0, n) of `grain` items: on the pool when the
+// table has at least kPoolWords words, else in one call on this thread.
+void spread(std::uint64_t n, std::uint64_t grain, std::uint64_t table_words,
+            const std::function<void(std::uint64_t, std::uint64_t)>& body) {
+  if (table_words < kPoolWords) {
+    if (n > 0) body(0, n);
+    return;
+  }
+  pool::parallel_for(n, grain, body);
+}
 
 // ---------------------------------------------------------------------------
 // Sizes and failures
@@ -46,22 +61,26 @@ void check_single_operand(std::uint64_t n, const char* family) {
   check_range(n, 62, family);
 }
 
-std::uint64_t physical_memory_bytes() {
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long page_size = sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || page_size <= 0) return 0;
-  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+// Memory and swap of the machine together, or 0 when unknown.
+std::uint64_t memory_bytes() {
+  struct sysinfo info {};
+  if (sysinfo(&info) != 0) return 0;
+  using u128 = unsigned __int128;
+  const u128 unit = info.mem_unit == 0 ? 1 : info.mem_unit;
+  const u128 total = (u128{info.totalram} + info.totalswap) * unit;
+  return total > ~std::uint64_t{0} ? ~std::uint64_t{0} : static_cast<std::uint64_t>(total);
 }
 
 // A fresh all-false table of 2^vars entries. A table larger than the machine's
-// memory is refused up front with std::bad_alloc (MemoryError in Python), so
-// the outcome does not depend on how the kernel treats over-large requests.
+// memory and swap together is refused up front with std::bad_alloc (MemoryError
+// in Python), so the outcome does not depend on how the kernel treats
+// over-large requests.
 // Large tables ask for transparent huge pages before their first touch: the
 // page faults of a fresh table otherwise cost more than building its contents.
 FValue new_table(unsigned vars) {
   const std::uint64_t size = std::uint64_t{1} << vars;
   const std::uint64_t count = words_for(size);
-  const std::uint64_t memory = physical_memory_bytes();
+  const std::uint64_t memory = memory_bytes();
   if (memory != 0 && count > memory / 8) throw std::bad_alloc();
   std::vector<std::uint64_t> words;
   words.reserve(count);
@@ -122,7 +141,9 @@ std::vector<std::uint64_t> multiples_pattern(std::initializer_list<std::uint64_t
   for (auto p : primes) period *= p;
   std::vector<std::uint64_t> words(period, 0);
   for (auto p : primes) {
-    for (std::uint64_t m = 0; m < 64 * period; m += p) words[m >> 6] |= std::uint64_t{1} << (m & 63);
+    for (std::uint64_t m = 0; m < 64 * period; m += p) {
+      words[m >> 6] |= std::uint64_t{1} << (m & 63);
+    }
   }
   return words;
 }
@@ -224,7 +245,7 @@ void sieve_primes(Words words) {
   const std::vector<std::uint64_t> sieving = primes_between(kPatternPrimesBelow, isqrt(limit - 1));
   const auto& groups = odd_prime_groups();
   const std::uint64_t segments = (words.size() + kSieveSegment - 1) / kSieveSegment;
-  pool::parallel_for(segments, kSegmentsPerTask, [&](std::uint64_t s0, std::uint64_t s1) {
+  spread(segments, kSegmentsPerTask, words.size(), [&](std::uint64_t s0, std::uint64_t s1) {
     std::vector<Striker> strikers(sieving.size());
     for (std::size_t j = 0; j < sieving.size(); ++j) {
       strikers[j] = first_multiple(sieving[j], 64 * s0 * kSieveSegment);
@@ -342,7 +363,7 @@ void fill_upward_closure(Words words, unsigned vars, std::span<const std::uint64
   const std::uint64_t low_mask_bits = (std::uint64_t{1} << low_vars) - 1;
   const std::uint64_t block_words = std::uint64_t{1} << (low_vars - 6);
   const std::uint64_t blocks = std::uint64_t{1} << (vars - low_vars);
-  pool::parallel_for(blocks, 1, [&](std::uint64_t h0, std::uint64_t h1) {
+  spread(blocks, 1, words.size(), [&](std::uint64_t h0, std::uint64_t h1) {
     for (std::uint64_t h = h0; h < h1; ++h) {
       std::uint64_t* blk = words.data() + h * block_words;
       bool any = false;
@@ -380,7 +401,7 @@ FValue parity(std::uint64_t n) {
     return table;
   }
   // Word w holds inputs 64w + j: the weight is popcount(w) + popcount(j).
-  pool::parallel_for(out.size(), kFillGrain, [&](std::uint64_t b, std::uint64_t e) {
+  spread(out.size(), kFillGrain, out.size(), [&](std::uint64_t b, std::uint64_t e) {
     for (std::uint64_t w = b; w < e; ++w) {
       out[w] = kEvenWeight ^ (std::uint64_t{0} - (std::popcount(w) & 1u));
     }
@@ -404,7 +425,7 @@ FValue majority(std::uint64_t n) {
     out[0] = word(0) & low_mask(table.size());
     return table;
   }
-  pool::parallel_for(out.size(), kFillGrain, [&](std::uint64_t b, std::uint64_t e) {
+  spread(out.size(), kFillGrain, out.size(), [&](std::uint64_t b, std::uint64_t e) {
     for (std::uint64_t w = b; w < e; ++w) out[w] = word(w);
   });
   return table;
@@ -454,7 +475,7 @@ FValue coprimes(std::uint64_t n) {
     for (std::uint64_t y = 0; y < side; y += p) r[y >> 6] &= ~(std::uint64_t{1} << (y & 63));
   };
   const std::uint64_t grain = std::max<std::uint64_t>(1, kFillGrain / row_words);
-  pool::parallel_for(side, grain, [&](std::uint64_t x0, std::uint64_t x1) {
+  spread(side, grain, out.size(), [&](std::uint64_t x0, std::uint64_t x1) {
     for (std::uint64_t x = x0; x < x1; ++x) {
       const Words row = out.subspan(x * row_words, row_words);
       if (x == 0) {
@@ -497,7 +518,7 @@ FValue sum_is_prime(std::uint64_t n) {
   // down by x.
   const std::uint64_t row_words = side / 64;
   const std::uint64_t grain = std::max<std::uint64_t>(1, kFillGrain / row_words);
-  pool::parallel_for(side, grain, [&](std::uint64_t x0, std::uint64_t x1) {
+  spread(side, grain, out.size(), [&](std::uint64_t x0, std::uint64_t x1) {
     for (std::uint64_t x = x0; x < x1; ++x) {
       const std::uint64_t* src = primes.data() + (x >> 6);
       const unsigned shift = x & 63;
