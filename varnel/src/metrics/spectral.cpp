@@ -7,7 +7,6 @@
 
 #include "error.hpp"
 #include "metrics/isa.hpp"
-#include "metrics/scratch.hpp"
 
 namespace varnel {
 
@@ -250,15 +249,13 @@ std::optional<std::string_view> fwht_slice(std::span<std::int64_t> v) {
   return std::nullopt;
 }
 
-WalshSpectrum::WalshSpectrum(const FValue& f) : n_(f.n_vars()) {
-  if (n_ <= 30) {
-    auto v = make_scratch<std::int32_t>(f.size());
-    sign_spectrum(f, reinterpret_cast<std::uint32_t*>(v.get()));
-    narrow_ = std::unique_ptr<std::int32_t[]>(v.release());
+WalshSpectrum::WalshSpectrum(const FValue& f, Width width) : n_(f.n_vars()) {
+  if (n_ <= 30 && width == Width::automatic) {
+    narrow_ = make_scratch<std::int32_t>(f.size());
+    sign_spectrum(f, reinterpret_cast<std::uint32_t*>(narrow_.get()));
   } else {
-    auto v = make_scratch<std::int64_t>(f.size());
-    sign_spectrum(f, reinterpret_cast<std::uint64_t*>(v.get()));
-    wide_ = std::unique_ptr<std::int64_t[]>(v.release());
+    wide_ = make_scratch<std::int64_t>(f.size());
+    sign_spectrum(f, reinterpret_cast<std::uint64_t*>(wide_.get()));
   }
 }
 

@@ -8,13 +8,13 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
 
 #include "fvalue.hpp"
+#include "metrics/scratch.hpp"
 
 namespace varnel {
 
@@ -29,7 +29,11 @@ std::optional<std::string_view> fwht_slice(std::span<std::int64_t> v);
 /// the same way) and in 64-bit integers beyond.
 class WalshSpectrum {
  public:
-  explicit WalshSpectrum(const FValue& f);
+  /// The integer width: automatic (32 bits up to 30 variables), or 64 bits
+  /// always (the path of the largest tables, for tests).
+  enum class Width { automatic, wide };
+
+  explicit WalshSpectrum(const FValue& f, Width width = Width::automatic);
 
   unsigned n_vars() const noexcept { return n_; }
   std::uint64_t size() const noexcept { return std::uint64_t{1} << n_; }
@@ -46,8 +50,8 @@ class WalshSpectrum {
 
  private:
   unsigned n_;
-  std::unique_ptr<std::int32_t[]> narrow_;
-  std::unique_ptr<std::int64_t[]> wide_;
+  Scratch<std::int32_t> narrow_;
+  Scratch<std::int64_t> wide_;
 };
 
 /// 2^n in single precision: the divisor of the normalised coefficients.
