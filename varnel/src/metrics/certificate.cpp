@@ -31,6 +31,14 @@
 // search tree (the sets of one and two variables) is split into tasks that the
 // pool's threads take in turn, each with its own levels, which are joined by
 // OR at the end. Memory: 2 (U + 1) bitsets of 2^N bits per thread.
+//
+// Cost: at most one step of 2^N / 64 words per set of at most U variables, so
+// at most about 4^N / 64 word operations, and much less when the pruning or the
+// bound bites. Functions with an input of high sensitivity (random ones, for
+// example) finish in milliseconds even at 24 variables; the hard cases are
+// functions of low sensitivity whose levels fill up slowly, such as majority
+// (about half a second at 18 variables, ten seconds at 20, some minutes at 22
+// on two cores).
 #include "metrics/certificate.hpp"
 
 #include <algorithm>
