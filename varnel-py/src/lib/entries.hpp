@@ -10,6 +10,7 @@
 #include "fvalue.hpp"
 #include "pyref.hpp"
 #include "to_py.hpp"
+#include "varnel_object.hpp"
 
 namespace varnel::py::entries {
 
@@ -39,5 +40,16 @@ FValue decode(BytesView raw);
 PyRef table(const FValue& f, std::vector<std::uint64_t> vars);
 std::uint64_t information(const FValue& f, std::vector<std::uint64_t> vars);
 float fragmentation_coefficient(const FValue& f, std::vector<std::uint64_t> vars);
+// Classical measures
+std::uint64_t frontier_size(VarnelData& data);
+std::uint64_t max_frontier_size(VarnelData& data);
+std::uint32_t max_sensitivity(const FValue& f);
+float mean_sensitivity(const FValue& f);
+float spectral_entropy(const FValue& f);
+std::uint64_t degree(const FValue& f);
+std::uint64_t no_linearity(const FValue& f);
+float influence(const FValue& f, std::uint64_t var);
+float total_influence(const FValue& f);
+std::uint32_t certificate_complexity(const FValue& f);
 
 }  // namespace varnel::py::entries

@@ -29,6 +29,18 @@ PyMethodDef* varnel_methods() {
       method<"encode", R::shared, &entries::encode>(),
       method<"decode", R::cls, &entries::decode, "raw">(),
       method<"table", R::shared, &entries::table, "vars">(),
+      // #29, #30: exclusive borrow (the first call fills the frontier cache)
+      method<"frontier_size", R::exclusive, &entries::frontier_size>(),
+      method<"max_frontier_size", R::exclusive, &entries::max_frontier_size>(),
+      // #33 .. #40
+      method<"max_sensitivity", R::shared, &entries::max_sensitivity>(),
+      method<"mean_sensitivity", R::shared, &entries::mean_sensitivity>(),
+      method<"spectral_entropy", R::shared, &entries::spectral_entropy>(),
+      method<"degree", R::shared, &entries::degree>(),
+      method<"no_linearity", R::shared, &entries::no_linearity>(),
+      method<"influence", R::shared, &entries::influence, "var">(),
+      method<"total_influence", R::shared, &entries::total_influence>(),
+      method<"certificate_complexity", R::shared, &entries::certificate_complexity>(),
       {nullptr, nullptr, 0, nullptr},
   };
   return methods;

@@ -3,7 +3,10 @@
 #pragma once
 
 #include "borrow.hpp"
+#include <optional>
+
 #include "fvalue.hpp"
+#include "metrics/frontier.hpp"
 #include "pyref.hpp"
 
 namespace varnel::py {
@@ -12,6 +15,8 @@ namespace varnel::py {
 /// construction; caches are filled at most once.
 struct VarnelData {
   FValue table;
+  /// The frontier graph, built by the first frontier_size call.
+  std::optional<FrontierGraph> frontier{};
 };
 
 struct VarnelObject {
