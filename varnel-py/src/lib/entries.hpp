@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "args.hpp"
@@ -31,5 +32,13 @@ FValue decode(BytesView raw);
 PyRef table(const FValue& f, std::vector<std::uint64_t> vars);
 std::uint64_t information(const FValue& f, std::vector<std::uint64_t> vars);
 float fragmentation_coefficient(const FValue& f, std::vector<std::uint64_t> vars);
+
+// Fragmentation family (fragmentation_spectrum and restriction_signature are
+// further names of fragmentation_profile)
+float fragmentation_k(const FValue& f, std::uint64_t k);
+std::vector<float> fragmentation_profile(const FValue& f);
+std::pair<std::uint64_t, float> fragmentation_peak(const FValue& f);
+std::vector<float> fragmentation_delta(const FValue& f);
+std::vector<float> fragmentation_delta2(const FValue& f);
 
 }  // namespace varnel::py::entries
