@@ -6,7 +6,9 @@
 // and n = 20, where the literal run is estimated from a sample of subsets.
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -75,9 +77,15 @@ void against_walk(const std::string& label, const varnel::FValue& f, int reps) {
 
 void against_literal(const std::string& label, const plain::Table& t, int reps) {
   const varnel::FValue f = plain::pack(t);
-  if (varnel::fragmentation_profile(f) != plain::literal_profile(t)) {
-    std::printf("  (%s: the literal profile differs in the last bits of a level)\n", label.c_str());
+  // The literal entropy adds its terms in hash-map order, ours in order of
+  // count; both are valid, so the last bits of a level may differ.
+  const auto ours = varnel::fragmentation_profile(f);
+  const auto literal = plain::literal_profile(t);
+  float worst = 0;
+  for (std::size_t k = 0; k < ours.size(); ++k) {
+    worst = std::max(worst, std::fabs(ours[k] - literal[k]) / std::max(1.0f, std::fabs(literal[k])));
   }
+  std::printf("  %s: largest relative difference to the literal profile %.1e\n", label.c_str(), worst);
   bench::compare("fragmentation_profile " + label, reps,
                  [&] { bench::keep(varnel::fragmentation_profile(f)); },
                  [&] { bench::keep(plain::literal_profile(t)); });

@@ -168,17 +168,18 @@ TEST(Fragmentation, MatchesDefinition) {
 // subset, on the pool and off it.
 TEST(Fragmentation, SubsetEntropiesMatchDirectComputation) {
   std::mt19937_64 rng(77);
-  for (unsigned n : {11u, 12u, 13u, 14u}) {
+  for (unsigned n : {11u, 12u, 14u}) {
     for (unsigned kind = 0; kind < 7; ++kind) {
       const FValue f = plain::pack(kind_table(n, kind, rng));
       SCOPED_TRACE("n=" + std::to_string(n) + " kind=" + std::to_string(kind));
+      std::vector<varnel::FormStats> direct(std::size_t{1} << n);
+      for (VarMask m = 0; m < direct.size(); ++m) direct[m] = varnel::form_stats(f, m);
       for (bool parallel : {false, true}) {
         const auto all = varnel::all_subset_stats(f, parallel);
-        ASSERT_EQ(all.size(), std::size_t{1} << n);
+        ASSERT_EQ(all.size(), direct.size());
         for (VarMask m = 0; m < all.size(); ++m) {
-          const varnel::FormStats direct = varnel::form_stats(f, m);
-          ASSERT_EQ(all[m].forms, direct.forms) << "mask=" << m;
-          ASSERT_EQ(bits(all[m].entropy), bits(direct.entropy)) << "mask=" << m;
+          ASSERT_EQ(all[m].forms, direct[m].forms) << "mask=" << m;
+          ASSERT_EQ(bits(all[m].entropy), bits(direct[m].entropy)) << "mask=" << m;
         }
       }
       for (unsigned k = 0; k <= n; ++k) {
@@ -188,7 +189,7 @@ TEST(Fragmentation, SubsetEntropiesMatchDirectComputation) {
           const auto h = varnel::level_entropies(f, k, (k & 1) != 0, route);
           ASSERT_EQ(h.size(), masks.size());
           for (std::size_t i = 0; i < masks.size(); ++i) {
-            ASSERT_EQ(bits(h[i]), bits(varnel::form_stats(f, masks[i]).entropy))
+            ASSERT_EQ(bits(h[i]), bits(direct[masks[i]].entropy))
                 << "k=" << k << " mask=" << masks[i] << " route=" << static_cast<int>(route);
           }
         }
@@ -205,14 +206,16 @@ TEST(Fragmentation, NarrowLevelsMatchDirectComputation) {
   struct Case {
     unsigned n, k;
   };
-  for (const Case c : {Case{15, 10}, Case{15, 11}, Case{15, 12}, Case{18, 13}, Case{18, 14}}) {
+  // Keys of 32 bits (sorted), 16 bits (sorted, and as a histogram), 8 bits.
+  for (const Case c : {Case{15, 10}, Case{15, 11}, Case{18, 14}, Case{15, 12}}) {
     for (unsigned kind : {0u, 1u, 4u, 5u, 6u}) {
+      if (c.n == 18 && (kind == 1 || kind == 6)) continue;
       const FValue f = plain::pack(kind_table(c.n, kind, rng));
       SCOPED_TRACE("n=" + std::to_string(c.n) + " k=" + std::to_string(c.k) +
                    " kind=" + std::to_string(kind));
       const auto masks = varnel::level_masks(c.n, c.k);
       const auto h = varnel::level_entropies(f, c.k, true, varnel::LevelRoute::direct);
-      for (std::size_t i = 0; i < masks.size(); i += 3) {
+      for (std::size_t i = 0; i < masks.size(); i += c.n == 18 ? 7 : 3) {
         ASSERT_EQ(bits(h[i]), bits(varnel::form_stats(f, masks[i]).entropy)) << "mask=" << masks[i];
       }
     }
@@ -224,7 +227,7 @@ TEST(Fragmentation, NarrowLevelsMatchDirectComputation) {
 TEST(Fragmentation, RelationsOnLargerFunctions) {
   std::mt19937_64 rng(3);
   for (unsigned n : {13u, 15u}) {
-    for (unsigned kind : {0u, 3u, 5u, 6u}) {
+    for (unsigned kind : n == 13 ? std::vector<unsigned>{0, 3, 5, 6} : std::vector<unsigned>{0, 6}) {
       const plain::Table t = kind_table(n, kind, rng);
       const FValue f = plain::pack(t);
       SCOPED_TRACE("n=" + std::to_string(n) + " kind=" + std::to_string(kind));

@@ -1,8 +1,10 @@
 """The fragmentation family: fragmentation_k, the profile under its three
 names, the peak and the two differences, against the literal definitions."""
 import math
+import os
 import pathlib
 import random
+import subprocess
 import sys
 
 import pytest
@@ -129,6 +131,23 @@ def test_parity_profile_beyond_one_summation_part():
     v = Varnel(parity(14))
     assert same_list(v.fragmentation_profile(), [-0.0] + [1.0] * 14)
     assert v.fragmentation_peak() == (1, 1.0)
+
+
+def test_results_do_not_depend_on_the_worker_count():
+    """The pool's share of the work never changes a bit of the result."""
+    code = ("import random\n"
+            "from varnel import Varnel\n"
+            "rng = random.Random(5)\n"
+            "for n in (12, 14):\n"
+            "    v = Varnel([rng.random() < 0.5 for _ in range(1 << n)])\n"
+            "    print([x.hex() for x in v.fragmentation_profile()])\n"
+            "    print([v.fragmentation_k(k).hex() for k in range(n + 1)])\n")
+    outputs = []
+    for threads in ("1", "3"):
+        env = dict(os.environ, RAYON_NUM_THREADS=threads)
+        outputs.append(subprocess.run([sys.executable, "-c", code], capture_output=True,
+                                      text=True, env=env, check=True).stdout)
+    assert outputs[0] == outputs[1] and outputs[0].count("\n") == 4
 
 
 # --- the three names and the binding ----------------------------------------
