@@ -23,7 +23,7 @@ constexpr std::uint64_t kGrain = 16;
 
 // All-distinct subsets are recognised from their supersets up to this size
 // (their entropy is computed once per level from 2^k unit counts).
-constexpr unsigned kMaxImpliedSize = 24;
+constexpr unsigned kMaxImpliedSize = 22;
 
 // Subsets that leave at most this many free variables, with at least
 // 2^kNarrowMinFixed assignments, are counted by narrow_form_stats.
@@ -81,12 +81,21 @@ FormStats distinct_stats(unsigned k) {
 // ---------------------------------------------------------------------------
 // Forms of at most 32 entries
 
-// Per-thread buffers of narrow_form_stats, kept between calls.
+// Per-thread buffers of narrow_form_stats, kept between calls up to a budget
+// (faulting in fresh pages for every subset would cost more than the work).
 struct NarrowWorkspace {
   std::vector<std::uint64_t> table;
   std::vector<std::uint32_t> keys, sorted;
   std::vector<std::uint32_t> histogram;  // all zero between calls
   std::vector<std::uint64_t> counts;
+
+  static constexpr std::size_t kKeepBytes = std::size_t{64} << 20;
+
+  void trim() {
+    const std::size_t bytes = table.capacity() * 8 + (keys.capacity() + sorted.capacity()) * 4 +
+                              histogram.capacity() * 4 + counts.capacity() * 8;
+    if (bytes > kKeepBytes) *this = NarrowWorkspace{};
+  }
 };
 
 NarrowWorkspace& narrow_workspace() {
@@ -136,7 +145,7 @@ FormStats narrow_form_stats(const FValue& f, VarMask fixed, const FormStats* dis
   const unsigned per_word = 64 / width;
   for (std::uint64_t w = 0, r = 0; r < rows; ++w) {
     std::uint64_t word = ws.table[w];
-    for (unsigned j = 0; j < per_word && r < rows; ++j, ++r, word >>= width % 64) {
+    for (unsigned j = 0; j < per_word && r < rows; ++j, ++r, word >>= width) {
       ws.keys[r] = static_cast<std::uint32_t>(word & key_mask);
     }
   }
@@ -166,15 +175,21 @@ FormStats narrow_form_stats(const FValue& f, VarMask fixed, const FormStats* dis
     ws.counts[forms] = rows;
     for (std::uint64_t j = 0; j < forms; ++j) ws.counts[j] = ws.counts[j + 1] - ws.counts[j];
   }
-  if (distinct != nullptr && forms == rows) return *distinct;
-  return {forms, entropy_from_counts(std::span<const std::uint64_t>(ws.counts.data(), forms), k)};
+  FormStats out;
+  if (distinct != nullptr && forms == rows) {
+    out = *distinct;
+  } else {
+    out = {forms, entropy_from_counts(std::span<const std::uint64_t>(ws.counts.data(), forms), k)};
+  }
+  ws.trim();
+  return out;
 }
 
 // form_stats(f, fixed), by narrow_form_stats where it is faster.
 FormStats subset_form_stats(const FValue& f, VarMask fixed, const FormStats* distinct = nullptr) {
   const unsigned n = f.n_vars();
   const unsigned k = static_cast<unsigned>(std::popcount(fixed));
-  if (k < n && n - k <= kNarrowMaxFree && k >= kNarrowMinFixed && k <= 32) {
+  if (k < n && n - k <= kNarrowMaxFree && k >= kNarrowMinFixed && k <= 31) {
     return narrow_form_stats(f, fixed, distinct);
   }
   return form_stats(f, fixed);
@@ -194,7 +209,7 @@ class SubsetEntropies {
         stats_(std::uint64_t{1} << n_),
         known_(std::uint64_t{1} << n_, 0) {
     stats_[0] = {1, -0.0f};
-    known_[0] = 1;
+    known_[0] = kAllDistinct;
   }
 
   std::vector<FormStats>& stats() { return stats_; }
@@ -227,9 +242,8 @@ class SubsetEntropies {
   // with an all-distinct superset one level up is known at once. Another
   // one is computed when it is in the target level `low` (with
   // `compute_low`), or when it may be all-distinct, the walk is still
-  // testing and the work so far is within `budget` (in words of table
-  // read, roughly). Testing stops after a level whose computed subsets
-  // mostly have few forms.
+  // testing and the work so far is within `budget` (in node_cost units). Testing stops after a level whose computed
+  // subsets mostly have few forms.
   void top_down(unsigned top, unsigned low, bool compute_low, double budget) {
     if (low < 3) low = 3;
     bool testing = true;
@@ -238,15 +252,14 @@ class SubsetEntropies {
     for (unsigned k = top; k >= low && k <= n_; --k) {
       const bool implied = k < top && k <= kMaxImpliedSize;
       const FormStats distinct = implied ? distinct_stats(k) : FormStats{};
-      const std::uint64_t distinct_forms = std::uint64_t{1} << (k + 1);
       const bool target = compute_low && k == low;
       const double cost = node_cost(n_, k);
       std::atomic<std::uint64_t> tested{0}, few{0};
-      for_each(level_masks(n_, k), [&](VarMask s) {
+      auto visit = [&](VarMask s) {
         if (known_[s] != 0) return;
-        if (implied && has_distinct_superset(s, distinct_forms)) {
+        if (implied && has_distinct_superset(s)) {
           stats_[s] = distinct;
-          known_[s] = 1;
+          known_[s] = kAllDistinct;
           implied_count.fetch_add(1, std::memory_order_relaxed);
           return;
         }
@@ -258,8 +271,17 @@ class SubsetEntropies {
         compute(s, implied ? &distinct : nullptr);
         tested.fetch_add(1, std::memory_order_relaxed);
         if (few_forms(stats_[s].forms, k)) few.fetch_add(1, std::memory_order_relaxed);
-      });
-      if (tested.load() > 0 && 2 * few.load() > tested.load()) testing = false;
+      };
+      auto mostly_few = [&] { return tested.load() > 0 && 2 * few.load() > tested.load(); };
+      // A sample of the level first (every 32nd subset), so that a level of
+      // repeating forms is recognised before all of it is computed.
+      const std::vector<VarMask> masks = level_masks(n_, k);
+      std::vector<VarMask> sample, rest;
+      for (std::size_t i = 0; i < masks.size(); ++i) (i % 32 == 0 ? sample : rest).push_back(masks[i]);
+      for_each(sample, visit);
+      if (!target && mostly_few()) testing = false;
+      for_each(rest, visit);
+      if (mostly_few()) testing = false;
       routes_.computed += tested.load();
     }
     routes_.implied += implied_count.load();
@@ -271,7 +293,8 @@ class SubsetEntropies {
  private:
   void compute(VarMask s, const FormStats* distinct = nullptr) {
     stats_[s] = subset_form_stats(f_, s, distinct);
-    known_[s] = 1;
+    const unsigned k = static_cast<unsigned>(std::popcount(s));
+    known_[s] = k < 64 && stats_[s].forms == (std::uint64_t{1} << k) ? kAllDistinct : kKnown;
   }
 
   template <class Body>
@@ -285,10 +308,9 @@ class SubsetEntropies {
     });
   }
 
-  bool has_distinct_superset(VarMask s, std::uint64_t distinct_forms) const {
+  bool has_distinct_superset(VarMask s) const {
     for (VarMask rest = all_vars(n_) & ~s; rest != 0; rest &= rest - 1) {
-      const VarMask t = s | (rest & (~rest + 1));
-      if (known_[t] != 0 && stats_[t].forms == distinct_forms) return true;
+      if (known_[s | (rest & (~rest + 1))] == kAllDistinct) return true;
     }
     return false;
   }
@@ -300,6 +322,11 @@ class SubsetEntropies {
     }
     return false;
   }
+
+  // known_[s]: 0 while the stats of s are unknown; kKnown, or kAllDistinct
+  // when its 2^|s| forms are all distinct.
+  static constexpr std::uint8_t kKnown = 1;
+  static constexpr std::uint8_t kAllDistinct = 2;
 
   const FValue& f_;
   unsigned n_;
