@@ -95,6 +95,7 @@ TEST(Fragmentation, LevelMasksInLexicographicOrder) {
         VarMask m = 0;
         for (auto v : lists[i]) m |= VarMask{1} << v;
         ASSERT_EQ(masks[i], m) << "n=" << n << " k=" << k << " i=" << i;
+        ASSERT_EQ(varnel::level_mask_at(n, k, i), m) << "n=" << n << " k=" << k << " i=" << i;
       }
     }
   }
@@ -185,7 +186,7 @@ TEST(Fragmentation, SubsetEntropiesMatchDirectComputation) {
       for (unsigned k = 0; k <= n; ++k) {
         const auto masks = varnel::level_masks(n, k);
         for (auto route : {varnel::LevelRoute::automatic, varnel::LevelRoute::direct,
-                           varnel::LevelRoute::from_above}) {
+                           varnel::LevelRoute::from_above, varnel::LevelRoute::walk}) {
           const auto h = varnel::level_entropies(f, k, (k & 1) != 0, route);
           ASSERT_EQ(h.size(), masks.size());
           for (std::size_t i = 0; i < masks.size(); ++i) {

@@ -103,29 +103,34 @@ NarrowWorkspace& narrow_workspace() {
   return ws;
 }
 
-// Sorts keys of `bits` bits by stable passes over `digit` bits each.
+// Sorts keys of `bits` <= 33 bits by stable passes over `digit` <= 11 bits
+// each (at most three); the counts of every pass come from one first pass.
 void radix_sort(std::vector<std::uint32_t>& keys, std::vector<std::uint32_t>& scratch,
                 unsigned bits, unsigned digit) {
   scratch.resize(keys.size());
   const std::uint32_t digit_mask = (1u << digit) - 1;
-  std::vector<std::uint32_t> start(std::size_t{1} << digit);
-  for (unsigned shift = 0; shift < bits; shift += digit) {
-    std::fill(start.begin(), start.end(), 0u);
-    for (std::uint32_t key : keys) ++start[(key >> shift) & digit_mask];
+  const unsigned passes = (bits + digit - 1) / digit;
+  const std::size_t bins = std::size_t{1} << digit;
+  std::uint32_t start[3][2048] = {};
+  for (std::uint32_t key : keys) {
+    for (unsigned p = 0; p < passes; ++p) ++start[p][(key >> (p * digit)) & digit_mask];
+  }
+  for (unsigned p = 0; p < passes; ++p) {
     std::uint32_t sum = 0;
-    for (std::uint32_t& s : start) {
-      const std::uint32_t c = s;
-      s = sum;
+    for (std::size_t b = 0; b < bins; ++b) {
+      const std::uint32_t c = start[p][b];
+      start[p][b] = sum;
       sum += c;
     }
-    for (std::uint32_t key : keys) scratch[start[(key >> shift) & digit_mask]++] = key;
+    const unsigned shift = p * digit;
+    for (std::uint32_t key : keys) scratch[start[p][(key >> shift) & digit_mask]++] = key;
     keys.swap(scratch);
   }
 }
 
 // form_stats(f, fixed) for a subset that leaves m = n - k <= 5 free
 // variables: each form is a key of 2^m <= 32 bits. The table is laid out as
-// the restriction matrix (rows of 2^m bits, packed), the keys are tallied
+// a restriction matrix (rows of 2^m bits, packed), the keys are tallied
 // with a direct histogram (up to 16 bits) or by sorting (32 bits).
 // `distinct` is the stats of 2^k distinct forms, when the caller has them.
 FormStats narrow_form_stats(const FValue& f, VarMask fixed, const FormStats* distinct) {
@@ -134,18 +139,32 @@ FormStats narrow_form_stats(const FValue& f, VarMask fixed, const FormStats* dis
   const unsigned m = n - k;
   const unsigned width = 1u << m;
   NarrowWorkspace& ws = narrow_workspace();
+  // The forms only need to be compared, so any layout with the free
+  // variables in the low m index bits will do: the fewest moves. Free
+  // variables below m stay; each free variable above m trades places with a
+  // fixed variable below m.
   unsigned dest[64];
-  unsigned next_free = 0, next_fixed = m;
-  for (unsigned v = 0; v < n; ++v) dest[v] = ((fixed >> v) & 1u) ? next_fixed++ : next_free++;
+  for (unsigned v = 0; v < n; ++v) dest[v] = v;
+  {
+    unsigned low_fixed = 0;  // next fixed variable below m to trade
+    for (unsigned v = m; v < n; ++v) {
+      if ((fixed >> v) & 1u) continue;
+      while ((fixed >> low_fixed & 1u) == 0) ++low_fixed;
+      dest[v] = low_fixed;
+      dest[low_fixed] = v;
+      ++low_fixed;
+    }
+  }
   ws.table.resize(f.words().size());
   permute_index_bits(f.words(), n, std::span<const unsigned>(dest, n), ws.table);
   const std::uint64_t rows = std::uint64_t{1} << k;
   ws.keys.resize(rows);
   const std::uint64_t key_mask = low_mask(width);
+  // 2^k rows of 2^m bits fill 2^(k+m-6) whole words (k + m >= 6).
   const unsigned per_word = 64 / width;
   for (std::uint64_t w = 0, r = 0; r < rows; ++w) {
     std::uint64_t word = ws.table[w];
-    for (unsigned j = 0; j < per_word && r < rows; ++j, ++r, word >>= width) {
+    for (unsigned j = 0; j < per_word; ++j, ++r, word >>= width) {
       ws.keys[r] = static_cast<std::uint32_t>(word & key_mask);
     }
   }
@@ -197,6 +216,12 @@ FormStats subset_form_stats(const FValue& f, VarMask fixed, const FormStats* dis
 
 // ---------------------------------------------------------------------------
 // Every subset
+
+// Shares of a sample of subsets.
+struct SampleShares {
+  double few = 0;       // with few forms
+  double distinct = 0;  // with all-distinct forms
+};
 
 // The entropies of the subsets of one function, indexed by mask, filled in
 // by the cheapest route available for each.
@@ -251,7 +276,8 @@ class SubsetEntropies {
     std::atomic<std::uint64_t> implied_count{0};
     for (unsigned k = top; k >= low && k <= n_; --k) {
       const bool implied = k < top && k <= kMaxImpliedSize;
-      const FormStats distinct = implied ? distinct_stats(k) : FormStats{};
+      const bool with_distinct = k <= kMaxImpliedSize;
+      const FormStats distinct = with_distinct ? distinct_stats(k) : FormStats{};
       const bool target = compute_low && k == low;
       const double cost = node_cost(n_, k);
       std::atomic<std::uint64_t> tested{0}, few{0};
@@ -268,7 +294,7 @@ class SubsetEntropies {
           if (spent.load(std::memory_order_relaxed) > budget) return;
           spent.fetch_add(cost, std::memory_order_relaxed);
         }
-        compute(s, implied ? &distinct : nullptr);
+        compute(s, with_distinct ? &distinct : nullptr);
         tested.fetch_add(1, std::memory_order_relaxed);
         if (few_forms(stats_[s].forms, k)) few.fetch_add(1, std::memory_order_relaxed);
       };
@@ -287,8 +313,32 @@ class SubsetEntropies {
     routes_.implied += implied_count.load();
   }
 
-  // Every subset not known yet, by the refining walk.
-  void complete() { complete_subset_stats(f_, n_, stats_, known_, true, parallel_); }
+  // Every subset of at most `max_size` variables not known yet, by the
+  // refining walk.
+  void complete(unsigned max_size) {
+    complete_subset_stats(f_, max_size, stats_, known_, true, parallel_);
+  }
+
+  // Computes the given subsets that are not known yet from the table.
+  void compute_unknown(const std::vector<VarMask>& masks) {
+    for_each(masks, [&](VarMask s) {
+      if (known_[s] == 0) compute(s);
+    });
+  }
+
+  // Computes the given subsets from the table; returns the shares of them
+  // with few forms and with all-distinct forms.
+  SampleShares compute_sample(const std::vector<VarMask>& masks) {
+    std::atomic<std::uint64_t> few{0}, distinct{0};
+    for_each(masks, [&](VarMask s) {
+      if (known_[s] == 0) compute(s);
+      const unsigned k = static_cast<unsigned>(std::popcount(s));
+      if (few_forms(stats_[s].forms, k)) few.fetch_add(1, std::memory_order_relaxed);
+      if (known_[s] == kAllDistinct) distinct.fetch_add(1, std::memory_order_relaxed);
+    });
+    const double size = masks.empty() ? 1.0 : static_cast<double>(masks.size());
+    return {static_cast<double>(few.load()) / size, static_cast<double>(distinct.load()) / size};
+  }
 
  private:
   void compute(VarMask s, const FormStats* distinct = nullptr) {
@@ -386,6 +436,21 @@ float level_mean(std::span<const float> values, unsigned n, unsigned k) {
   return level_sum(values) / static_cast<float>(binomial(n, k));
 }
 
+VarMask level_mask_at(unsigned n, unsigned k, std::uint64_t index) {
+  VarMask mask = 0;
+  for (unsigned v = 0; k > 0 && v < n; ++v) {
+    // The subsets whose smallest remaining variable is v.
+    const std::uint64_t starting = binomial(n - v - 1, k - 1);
+    if (index < starting) {
+      mask |= VarMask{1} << v;
+      --k;
+    } else {
+      index -= starting;
+    }
+  }
+  return mask;
+}
+
 std::vector<float> differences(std::span<const float> v) {
   std::vector<float> out;
   if (v.size() < 2) return out;
@@ -412,7 +477,7 @@ std::vector<FormStats> all_subset_stats(const FValue& f, bool parallel, SubsetRo
     *routes = e.routes();
     for (std::uint8_t k : e.known()) routes->walked += k == 0;
   }
-  e.complete();
+  e.complete(n);
   return std::move(e.stats());
 }
 
@@ -436,24 +501,57 @@ std::vector<float> level_entropies(const FValue& f, unsigned k, bool parallel, L
       body(0, masks.size());
     }
   };
-  // Levels that no all-distinct superset can shorten.
-  if (k < 3 || k >= likely_distinct_level(n) || n > kMaxImpliedSize) {
-    compute_directly();
-    return out;
-  }
-  // Looking for all-distinct subsets above the level pays when the level
-  // costs more than the level where they are most likely found. The search
-  // stops when it has cost half of the level.
-  const unsigned top = likely_distinct_level(n);
-  const double direct = static_cast<double>(masks.size()) * node_cost(n, k);
-  const double search = static_cast<double>(binomial(n, top)) * node_cost(n, top);
-  if (route == LevelRoute::direct || (route == LevelRoute::automatic && search > 0.75 * direct)) {
+  // Levels that no all-distinct superset can shorten, or too large to
+  // index every subset.
+  if (route == LevelRoute::direct || k < 3 || k >= likely_distinct_level(n) ||
+      n > kMaxImpliedSize) {
     compute_directly();
     return out;
   }
   SubsetEntropies e(f, parallel);
-  e.small_levels();
-  e.top_down(top, k, true, route == LevelRoute::automatic ? direct / 2 : direct * 1e6);
+  const unsigned top = likely_distinct_level(n);
+  if (route == LevelRoute::automatic) {
+    route = LevelRoute::direct;
+    // Estimates of the three routes from samples, computed from the table
+    // (and kept): every 32nd subset of the level, a few of each level below.
+    std::vector<VarMask> sample;
+    for (std::size_t i = 0; i < masks.size(); i += 32) sample.push_back(masks[i]);
+    const SampleShares level = e.compute_sample(sample);
+    const double direct = static_cast<double>(masks.size()) * node_cost(n, k);
+    // The search computes the level where all-distinct subsets are most
+    // likely, then the subsets of the level that are not all-distinct.
+    const double search = static_cast<double>(binomial(n, top)) * node_cost(n, top) +
+                          (1.0 - level.distinct) * direct;
+    double best = direct;
+    if (search < 0.75 * best) {
+      best = search;
+      route = LevelRoute::from_above;
+    }
+    // The walk computes every level up to k: a subset from the table, or
+    // for about an eighth of that from its parent's forms where those are
+    // few. Worth estimating only when the level's own forms are mostly few.
+    if (level.few > 0.5) {
+      double walk = 0, parent_few = 0;
+      for (unsigned j = 1; j <= k && walk < best; ++j) {
+        walk += static_cast<double>(binomial(n, j)) * node_cost(n, j) * (1.0 - 0.875 * parent_few);
+        if (j < k) {
+          std::vector<VarMask> below;
+          const std::uint64_t count = binomial(n, j);
+          for (std::uint64_t i = 0; i < 8 && i < count; ++i) below.push_back(level_mask_at(n, j, i * (count / 8)));
+          parent_few = e.compute_sample(below).few;
+        }
+      }
+      if (walk < best) route = LevelRoute::walk;
+    }
+  }
+  if (route == LevelRoute::walk) {
+    e.complete(k);
+  } else if (route == LevelRoute::from_above) {
+    e.small_levels();
+    e.top_down(top, k, true, std::numeric_limits<double>::infinity());
+  } else {
+    e.compute_unknown(masks);
+  }
   for (std::size_t i = 0; i < masks.size(); ++i) out[i] = e.at(masks[i]).entropy;
   return out;
 }
