@@ -164,18 +164,25 @@ int main(int argc, char** argv) {
                      [&] { bench::keep(varnel::fragmentation_profile(f)); },
                      [&] { bench::keep(varnel::subset_stats(f, 20, true, true)); });
     }
-    // Single levels: the route against one form_stats per subset.
-    for (unsigned k : {5u, 10u, 14u, 17u}) {
-      const auto masks = varnel::level_masks(20, k);
-      bench::compare("fragmentation_k n=20 k=" + std::to_string(k) + " vs form_stats per subset", 1,
-                     [&] { bench::keep(varnel::fragmentation_k(f, k)); },
-                     [&] {
-                       std::vector<float> h(masks.size());
-                       varnel::pool::parallel_for(masks.size(), 16, [&](std::uint64_t b, std::uint64_t e) {
-                         for (std::uint64_t i = b; i < e; ++i) h[i] = varnel::form_stats(f, masks[i]).entropy;
+    // Single levels: the chosen route against one form_stats per subset.
+    const varnel::FValue maj = plain::pack(majority(20));
+    const varnel::FValue sx = plain::pack(split_xor(20, rng));
+    for (const auto& [name, g] : {std::pair<const char*, const varnel::FValue*>{"random", &f},
+                                  {"majority", &maj}, {"xor of halves", &sx}}) {
+      for (unsigned k : {5u, 10u, 14u, 17u}) {
+        if (quick && k != 10) continue;
+        const auto masks = varnel::level_masks(20, k);
+        bench::compare("fragmentation_k n=20 " + std::string(name) + " k=" + std::to_string(k) +
+                           " vs form_stats each",
+                       1, [&] { bench::keep(varnel::fragmentation_k(*g, k)); },
+                       [&] {
+                         std::vector<float> h(masks.size());
+                         varnel::pool::parallel_for(masks.size(), 16, [&](std::uint64_t b, std::uint64_t e) {
+                           for (std::uint64_t i = b; i < e; ++i) h[i] = varnel::form_stats(*g, masks[i]).entropy;
+                         });
+                         bench::keep(varnel::level_mean(h, 20, k));
                        });
-                       bench::keep(varnel::level_mean(h, 20, k));
-                     });
+      }
     }
   }
   std::printf("load average at the end %s\n", load_average().c_str());
