@@ -199,6 +199,36 @@ TEST(Fragmentation, SubsetEntropiesMatchDirectComputation) {
   }
 }
 
+// The refining walk over a table of which some entries are given: any
+// pattern of given entries leaves every subset with its own stats.
+TEST(Fragmentation, WalkCompletesPartlyKnownStats) {
+  std::mt19937_64 rng(21);
+  for (unsigned n : {3u, 9u, 11u}) {
+    for (unsigned kind = 0; kind < 7; ++kind) {
+      const FValue f = plain::pack(kind_table(n, kind, rng));
+      std::vector<varnel::FormStats> direct(std::size_t{1} << n);
+      for (VarMask m = 0; m < direct.size(); ++m) direct[m] = varnel::form_stats(f, m);
+      for (unsigned share : {0u, 1u, 4u, 8u}) {  // eighths of the entries given
+        for (bool parallel : {false, true}) {
+          std::vector<varnel::FormStats> stats(direct.size(), varnel::FormStats{7, 7.0f});
+          std::vector<std::uint8_t> known(direct.size(), 0);
+          for (VarMask m = 0; m < direct.size(); ++m) {
+            if (rng() % 8 < share) {
+              stats[m] = direct[m];
+              known[m] = 1;
+            }
+          }
+          varnel::complete_subset_stats(f, n, stats, known, true, parallel);
+          for (VarMask m = 0; m < direct.size(); ++m) {
+            ASSERT_EQ(stats[m].forms, direct[m].forms) << "n=" << n << " kind=" << kind << " m=" << m;
+            ASSERT_EQ(bits(stats[m].entropy), bits(direct[m].entropy)) << "n=" << n << " m=" << m;
+          }
+        }
+      }
+    }
+  }
+}
+
 // Levels whose forms have at most 32 entries are counted from the forms as
 // keys (histogram or sort); each width and both ways, on functions whose
 // forms repeat and ones whose forms do not.
