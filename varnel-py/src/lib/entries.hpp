@@ -24,6 +24,14 @@ std::uint64_t n_vars(const FValue& f);
 // Information measures
 float equanimity_importance(const FValue& f);
 
+// Function families (class methods)
+FValue majority(std::uint64_t n);
+FValue parity(std::uint64_t n);
+FValue coprimes(std::uint64_t n);
+FValue primality(std::uint64_t n);
+FValue sum_is_prime(std::uint64_t n);
+FValue clique(std::uint64_t n);
+
 // Byte encoding
 PyRef encode(const FValue& f);
 FValue decode(BytesView raw);
