@@ -75,6 +75,16 @@ def test_examples(table, profile, peak, delta, delta2):
         assert same(v.fragmentation_k(k), value)
 
 
+@pytest.mark.parametrize("make, profile, peak", [
+    (lambda: Varnel.parity(3), [-0.0, 1.0, 1.0, 1.0], (1, 1.0)),
+    (lambda: Varnel.majority(3), [-0.0, 1.0, 1.5, 1.0], (2, 1.5)),
+])
+def test_families(make, profile, peak):
+    v = make()
+    assert same_list(v.fragmentation_profile(), profile)
+    assert v.fragmentation_peak() == peak
+
+
 @pytest.mark.parametrize("table, k, expected", [
     ([False], 0, -0.0), ([True], 1, 0.0), (MAJ3, 5, 0.0), (MAJ3, 4, 0.0),
     (AND2, 2**64 - 1, 0.0), (MAJ3, 0, -0.0), (AND2, 2, 0.8112781047821045),
