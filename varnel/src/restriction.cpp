@@ -759,12 +759,15 @@ void refine(const Forms& parent, unsigned v, Forms& child, std::vector<std::uint
 // A node keeps its distinct forms when they are few against its 2^|S|
 // assignments; its children are then refined from them (work proportional
 // to the forms). Otherwise children are computed from the table directly.
+// Nodes flagged in `known` (when given) already hold their stats and are
+// passed over, unless their forms are wanted for refining their children.
 struct Walker {
   const FValue& f;
   unsigned n;
   unsigned max_size;
   bool with_entropy;
-  std::vector<FormStats>& out;
+  std::span<FormStats> out;
+  const std::uint8_t* known = nullptr;
 
   // Per-thread working memory: one Forms per depth, plus scratch.
   struct Workspace {
@@ -783,6 +786,12 @@ struct Walker {
   // Forms are worth keeping when at most one assignment in eight brings a new one.
   static bool worth_keeping(std::uint64_t forms, unsigned size) {
     return size < 64 && forms * 8 <= (std::uint64_t{1} << size);
+  }
+
+  // Whether the node is known and nothing about it needs computing.
+  bool skip(VarMask mask, unsigned size, bool has_children) const {
+    return known != nullptr && known[mask] != 0 &&
+           !(has_children && worth_keeping(out[mask].forms, size));
   }
 
   // The node S = mask (|S| = size) from the table; when `want` (the node has
@@ -812,7 +821,9 @@ struct Walker {
       const VarMask child_mask = mask | (VarMask{1} << v);
       const bool has_children = size + 1 < max_size && v + 1 < n;
       bool kept = false;
-      if (node != nullptr) {
+      if (skip(child_mask, size + 1, has_children)) {
+        kept = false;
+      } else if (node != nullptr) {
         refine(*node, v, child, ws.scratch, ws.tally);
         out[child_mask] = stats_of(child.counts, size + 1, with_entropy);
         kept = worth_keeping(child.counts.size(), size + 1);
@@ -828,24 +839,25 @@ struct Walker {
 
 }  // namespace
 
-std::vector<FormStats> subset_stats(const FValue& f, unsigned max_size, bool with_entropy,
-                                    bool parallel) {
-  const unsigned n = f.n_vars();
-  if (n > 40) throw ValueError("subset statistics need 2^n entries; n is too large");
-  std::vector<FormStats> out(std::uint64_t{1} << n);
-  out[0] = {1, -0.0f};
-  if (max_size == 0 || n == 0) return out;
-  Walker walker{f, n, std::min(max_size, n), with_entropy, out};
+namespace {
+
+void walk_subsets(Walker& walker, bool parallel) {
+  const unsigned n = walker.n;
+  if (walker.max_size == 0 || n == 0) return;
   if (!parallel || walker.max_size < 2 || n < 8) {
     Walker::Workspace ws = walker.workspace();
     walker.visit(nullptr, 0, 0, 0, ws);
-    return out;
+    return;
   }
   // The single variables on this thread; then one task per pair {u, v},
   // biggest subtrees (smallest v) first, each starting from the table.
   {
     Walker::Workspace ws = walker.workspace();
-    for (unsigned v = 0; v < n; ++v) walker.direct(VarMask{1} << v, 1, ws.depth[1], ws, false);
+    for (unsigned v = 0; v < n; ++v) {
+      if (!walker.skip(VarMask{1} << v, 1, false)) {
+        walker.direct(VarMask{1} << v, 1, ws.depth[1], ws, false);
+      }
+    }
   }
   std::vector<std::pair<unsigned, unsigned>> tasks;
   for (unsigned v = 1; v < n; ++v) {
@@ -857,13 +869,38 @@ std::vector<FormStats> subset_stats(const FValue& f, unsigned max_size, bool wit
       const auto [u, v] = tasks[i];
       const VarMask mask = (VarMask{1} << u) | (VarMask{1} << v);
       const bool has_children = walker.max_size > 2 && v + 1 < n;
-      const bool kept = walker.direct(mask, 2, ws.depth[2], ws, has_children);
+      const bool kept = !walker.skip(mask, 2, has_children) &&
+                        walker.direct(mask, 2, ws.depth[2], ws, has_children);
       if (has_children) {
         walker.visit(kept ? &ws.depth[2] : nullptr, mask, 2, v + 1, ws);
       }
     }
   });
+}
+
+}  // namespace
+
+std::vector<FormStats> subset_stats(const FValue& f, unsigned max_size, bool with_entropy,
+                                    bool parallel) {
+  const unsigned n = f.n_vars();
+  if (n > 40) throw ValueError("subset statistics need 2^n entries; n is too large");
+  std::vector<FormStats> out(std::uint64_t{1} << n);
+  out[0] = {1, -0.0f};
+  Walker walker{f, n, std::min(max_size, n), with_entropy, out};
+  walk_subsets(walker, parallel);
   return out;
+}
+
+void complete_subset_stats(const FValue& f, unsigned max_size, std::span<FormStats> stats,
+                           std::span<const std::uint8_t> known, bool with_entropy,
+                           bool parallel) {
+  const unsigned n = f.n_vars();
+  if (n > 40) throw ValueError("subset statistics need 2^n entries; n is too large");
+  const std::uint64_t count = std::uint64_t{1} << n;
+  if (stats.size() != count || known.size() != count) panic("one stats entry per subset");
+  if (known[0] == 0) stats[0] = {1, -0.0f};
+  Walker walker{f, n, std::min(max_size, n), with_entropy, stats, known.data()};
+  walk_subsets(walker, parallel);
 }
 
 // ---------------------------------------------------------------------------

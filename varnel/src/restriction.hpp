@@ -65,9 +65,11 @@
 //    its count, in time proportional to the forms rather than the table.
 //    Nodes whose forms do not repeat are computed from the table directly.
 //    Random n = 16: the same cost as 2^16 form_stats calls; majority: 7x
-//    less; a function of 10 of 16 variables: 2x less. fragmentation_k(k)
-//    reads the masks with k bits (level lists in lexicographic order), the
-//    profile uses subset_stats(f, n).
+//    less; a function of 10 of 16 variables: 2x less.
+//    complete_subset_stats is the same walk over a table of which some
+//    entries are already known (the fragmentation profile first finds, from
+//    the top level down, the subsets whose forms are all distinct, and leaves
+//    the rest to the walk).
 //  - the lower-level pieces (restriction_matrix, BitMatrix::transposed,
 //    tally_rows, entropy_from_counts) are public for measures that need the
 //    forms themselves.
@@ -208,6 +210,16 @@ BipartitionStats bipartition_stats(const FValue& f, VarMask first, bool with_ent
 /// eighth of it per level of depth for kept forms.
 std::vector<FormStats> subset_stats(const FValue& f, unsigned max_size, bool with_entropy = true,
                                     bool parallel = false);
+
+/// subset_stats into a given table, for callers that already know some of the
+/// entries: `stats` and `known` hold 2^n entries each, indexed by mask; an
+/// entry whose `known` byte is non-zero is taken as given (its forms are only
+/// recomputed when the walk wants them to refine its supersets), every other
+/// entry with |S| <= max_size is filled. The given entries must equal
+/// form_stats(f, mask).
+void complete_subset_stats(const FValue& f, unsigned max_size, std::span<FormStats> stats,
+                           std::span<const std::uint8_t> known, bool with_entropy = true,
+                           bool parallel = false);
 
 /// The restriction table of Python's `table`: the restriction matrix of the
 /// sorted `vars`. Lists with more entries than n_vars fail with the internal

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "args.hpp"
@@ -51,5 +52,13 @@ std::uint64_t no_linearity(const FValue& f);
 float influence(const FValue& f, std::uint64_t var);
 float total_influence(const FValue& f);
 std::uint32_t certificate_complexity(const FValue& f);
+
+// Fragmentation family (fragmentation_spectrum and restriction_signature are
+// further names of fragmentation_profile)
+float fragmentation_k(const FValue& f, std::uint64_t k);
+std::vector<float> fragmentation_profile(const FValue& f);
+std::pair<std::uint64_t, float> fragmentation_peak(const FValue& f);
+std::vector<float> fragmentation_delta(const FValue& f);
+std::vector<float> fragmentation_delta2(const FValue& f);
 
 }  // namespace varnel::py::entries

@@ -1,0 +1,190 @@
+// The fragmentation profile against the literal algorithm (every subset of
+// every level, one literal set_entropy each: a fresh byte vector per
+// assignment in a hash map; levels of n >= 10 summed on the pool), with the
+// same threads in the same run. Also: the route's counts, the older route
+// (subset_stats over every subset), structured functions, single levels,
+// and n = 20, where the literal run is estimated from a sample of subsets.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "fragmentation_plain.hpp"
+#include "harness.hpp"
+#include "metrics/fragmentation.hpp"
+#include "pool.hpp"
+
+namespace {
+
+double cpu_seconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         1e-6 * static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
+}
+
+std::string load_average() {
+  std::ifstream in("/proc/loadavg");
+  std::string a, b, c;
+  in >> a >> b >> c;
+  return a + " " + b + " " + c;
+}
+
+plain::Table majority(unsigned n) {
+  plain::Table t(std::size_t{1} << n);
+  for (std::size_t x = 0; x < t.size(); ++x) t[x] = 2 * static_cast<unsigned>(std::popcount(x)) > n;
+  return t;
+}
+
+// A random function of the variables 3 .. 12 of 16.
+plain::Table partial(unsigned n, std::mt19937_64& rng) {
+  const plain::Table g = plain::random_table(10, rng);
+  plain::Table t(std::size_t{1} << n);
+  for (std::size_t x = 0; x < t.size(); ++x) t[x] = g[(x >> 3) & 0x3FF];
+  return t;
+}
+
+// The exclusive or of random functions of the two halves of the variables.
+plain::Table split_xor(unsigned n, std::mt19937_64& rng) {
+  const unsigned low = n / 2;
+  const plain::Table g = plain::random_table(low, rng);
+  const plain::Table h = plain::random_table(n - low, rng);
+  plain::Table t(std::size_t{1} << n);
+  for (std::size_t x = 0; x < t.size(); ++x) t[x] = g[x & ((1u << low) - 1)] ^ h[x >> low];
+  return t;
+}
+
+void routes(const char* label, const varnel::FValue& f) {
+  varnel::SubsetRoutes r;
+  const double wall = bench::best_of(1, [&] { bench::keep(varnel::all_subset_stats(f, true, &r)); });
+  std::printf("  %-40s subsets %8llu: computed %7llu, implied %8llu, walked %8llu (%.3f s)\n", label,
+              static_cast<unsigned long long>(f.size()), static_cast<unsigned long long>(r.computed),
+              static_cast<unsigned long long>(r.implied), static_cast<unsigned long long>(r.walked),
+              wall);
+}
+
+// Our profile against the older route: subset_stats over every subset.
+void against_walk(const std::string& label, const varnel::FValue& f, int reps) {
+  bench::compare("profile vs subset_stats walk, " + label, reps,
+                 [&] { bench::keep(varnel::fragmentation_profile(f)); },
+                 [&] { bench::keep(varnel::subset_stats(f, f.n_vars(), true, true)); });
+}
+
+void against_literal(const std::string& label, const plain::Table& t, int reps) {
+  const varnel::FValue f = plain::pack(t);
+  // The literal entropy adds its terms in hash-map order, ours in order of
+  // count; both are valid, so the last bits of a level may differ.
+  const auto ours = varnel::fragmentation_profile(f);
+  const auto literal = plain::literal_profile(t);
+  float worst = 0;
+  for (std::size_t k = 0; k < ours.size(); ++k) {
+    worst = std::max(worst, std::fabs(ours[k] - literal[k]) / std::max(1.0f, std::fabs(literal[k])));
+  }
+  std::printf("  %s: largest relative difference to the literal profile %.1e\n", label.c_str(), worst);
+  bench::compare("fragmentation_profile " + label, reps,
+                 [&] { bench::keep(varnel::fragmentation_profile(f)); },
+                 [&] { bench::keep(plain::literal_profile(t)); });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool quick = argc > 1 && std::string(argv[1]) == "--quick";
+  std::mt19937_64 rng(42);
+  std::printf("threads %u, load average %s\n", varnel::pool::num_threads(), load_average().c_str());
+
+  // Small n: the whole literal profile.
+  for (unsigned n : {8u, 10u, 12u}) {
+    against_literal("n=" + std::to_string(n) + " random", plain::random_table(n, rng), 3);
+  }
+  against_literal("n=12 majority", majority(12), 3);
+
+  // n = 16, the target: at least 20x.
+  const plain::Table r16 = plain::random_table(16, rng);
+  if (!quick) {
+    against_literal("n=16 random", r16, 1);
+    against_literal("n=16 majority", majority(16), 1);
+  }
+  std::printf("routes (all_subset_stats):\n");
+  routes("n=16 random", plain::pack(r16));
+  routes("n=16 majority", plain::pack(majority(16)));
+  routes("n=16 random of 10 variables", plain::pack(partial(16, rng)));
+  routes("n=16 xor of two halves", plain::pack(split_xor(16, rng)));
+  against_walk("n=16 random", plain::pack(r16), 3);
+  against_walk("n=16 majority", plain::pack(majority(16)), 3);
+  against_walk("n=16 xor of two halves", plain::pack(split_xor(16, rng)), 3);
+
+  // n = 20: ours in full (wall and CPU time), the literal estimated.
+  {
+    const plain::Table t = plain::random_table(20, rng);
+    const varnel::FValue f = plain::pack(t);
+    routes("n=20 random", f);
+    routes("n=20 majority", plain::pack(majority(20)));
+    routes("n=20 xor of two halves", plain::pack(split_xor(20, rng)));
+    const double cpu0 = cpu_seconds();
+    const double ours = bench::best_of(1, [&] { bench::keep(varnel::fragmentation_profile(f)); });
+    const double cpu = cpu_seconds() - cpu0;
+    std::printf("fragmentation_profile n=20 random: %.2f s wall, %.2f s CPU (load %s)\n", ours, cpu,
+                load_average().c_str());
+    for (const char* name : {"majority", "xor of two halves"}) {
+      const varnel::FValue g =
+          plain::pack(std::string(name) == "majority" ? majority(20) : split_xor(20, rng));
+      const double c0 = cpu_seconds();
+      const double w = bench::best_of(1, [&] { bench::keep(varnel::fragmentation_profile(g)); });
+      std::printf("fragmentation_profile n=20 %s: %.2f s wall, %.2f s CPU\n", name, w,
+                  cpu_seconds() - c0);
+    }
+    // The literal run: a few random subsets per level, scaled by C(20, k)
+    // and spread over the threads.
+    double literal = 0;
+    for (unsigned k = 0; k <= 20; ++k) {
+      const auto masks = varnel::level_masks(20, k);
+      const unsigned samples = quick ? 1 : 3;
+      double sum = 0;
+      for (unsigned s = 0; s < samples; ++s) {
+        const varnel::VarMask m = masks[rng() % masks.size()];
+        plain::Vars vars;
+        for (unsigned v = 0; v < 20; ++v) {
+          if ((m >> v) & 1u) vars.push_back(v);
+        }
+        sum += bench::best_of(1, [&] { bench::keep(plain::literal_set_entropy(t, vars)); });
+      }
+      literal += sum / samples * static_cast<double>(masks.size());
+    }
+    literal /= varnel::pool::num_threads();
+    std::printf("literal profile n=20, estimated from a sample: %.0f s (ratio ~%.0fx)\n", literal,
+                literal / ours);
+    if (!quick) {
+      bench::compare("profile vs subset_stats walk, n=20 random", 1,
+                     [&] { bench::keep(varnel::fragmentation_profile(f)); },
+                     [&] { bench::keep(varnel::subset_stats(f, 20, true, true)); });
+    }
+    // Single levels: the chosen route against one form_stats per subset.
+    const varnel::FValue maj = plain::pack(majority(20));
+    const varnel::FValue sx = plain::pack(split_xor(20, rng));
+    for (const auto& [name, g] : {std::pair<const char*, const varnel::FValue*>{"random", &f},
+                                  {"majority", &maj}, {"xor of halves", &sx}}) {
+      for (unsigned k : {5u, 10u, 14u, 17u}) {
+        if (quick && k != 10) continue;
+        const auto masks = varnel::level_masks(20, k);
+        bench::compare("fragmentation_k n=20 " + std::string(name) + " k=" + std::to_string(k) +
+                           " vs form_stats each",
+                       1, [&] { bench::keep(varnel::fragmentation_k(*g, k)); },
+                       [&] {
+                         std::vector<float> h(masks.size());
+                         varnel::pool::parallel_for(masks.size(), 16, [&](std::uint64_t b, std::uint64_t e) {
+                           for (std::uint64_t i = b; i < e; ++i) h[i] = varnel::form_stats(*g, masks[i]).entropy;
+                         });
+                         bench::keep(varnel::level_mean(h, 20, k));
+                       });
+      }
+    }
+  }
+  std::printf("load average at the end %s\n", load_average().c_str());
+  return 0;
+}

@@ -1,0 +1,596 @@
+// The fragmentation family: level means of the restriction entropy, found by
+// sharing work between subsets (see fragmentation.hpp for the route).
+#include "metrics/fragmentation.hpp"
+
+#include <atomic>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#include "error.hpp"
+#include "index_permutation.hpp"
+#include "pool.hpp"
+
+namespace varnel {
+
+namespace {
+
+// Levels are computed on the worker pool from this many variables up.
+constexpr unsigned kParallelVars = 10;
+
+// Subsets handed to a worker at a time.
+constexpr std::uint64_t kGrain = 16;
+
+// All-distinct subsets are recognised from their supersets up to this size
+// (their entropy is computed once per level from 2^k unit counts).
+constexpr unsigned kMaxImpliedSize = 22;
+
+// Subsets that leave at most this many free variables, with at least
+// 2^kNarrowMinFixed assignments, are counted by narrow_form_stats.
+constexpr unsigned kNarrowMaxFree = 5;
+constexpr unsigned kNarrowMinFixed = 10;
+
+bool parallel_for_vars(unsigned n) { return n >= kParallelVars; }
+
+std::uint64_t binomial(unsigned n, unsigned k) {
+  if (k > n) return 0;
+  if (k > n - k) k = n - k;
+  unsigned __int128 r = 1;
+  for (unsigned i = 0; i < k; ++i) r = r * (n - i) / (i + 1);
+  return static_cast<std::uint64_t>(r);
+}
+
+// The highest level whose subsets can have all-distinct forms: 2^k distinct
+// rows of 2^(n-k) bits need k <= 2^(n-k).
+unsigned top_distinct_level(unsigned n) {
+  for (unsigned k = n;; --k) {
+    if (n - k >= 6 || k <= (1u << (n - k))) return k;
+  }
+}
+
+// The highest level whose subsets are likely to have all-distinct forms when
+// the rows look random: 2^(2k) pairs against 2^(2^(n-k)) row values.
+unsigned likely_distinct_level(unsigned n) {
+  for (unsigned k = n;; --k) {
+    if (n - k >= 6 || 2 * k <= (1u << (n - k))) return k;
+  }
+}
+
+// Whether a subset of `size` variables has few forms against its
+// assignments: refining its supersets from its forms is then cheap.
+bool few_forms(std::uint64_t forms, unsigned size) {
+  return size < 64 && forms * 8 <= (std::uint64_t{1} << size);
+}
+
+// The rough cost of form_stats of a k-subset of n variables, in nanoseconds
+// on the machine it was measured on: a pass over the table, and a tally of
+// the 2^k rows whose cost per row depends on the row's width.
+double node_cost(unsigned n, unsigned k) {
+  const unsigned m = n - k;
+  double per_row = 27.0;
+  if (m <= 5) per_row = k < kNarrowMinFixed ? 20.0 : (m == 5 ? 7.0 : m == 4 ? 3.5 : 1.2);
+  return std::ldexp(2.7, static_cast<int>(n) - 6) + std::ldexp(per_row, static_cast<int>(k));
+}
+
+// The stats of 2^k distinct forms, one assignment each.
+FormStats distinct_stats(unsigned k) {
+  const std::vector<std::uint64_t> ones(std::uint64_t{1} << k, 1);
+  return {ones.size(), entropy_from_counts(ones, k)};
+}
+
+// ---------------------------------------------------------------------------
+// Forms of at most 32 entries
+
+// Per-thread buffers of narrow_form_stats, kept between calls up to a budget
+// (faulting in fresh pages for every subset would cost more than the work).
+struct NarrowWorkspace {
+  std::vector<std::uint64_t> table;
+  std::vector<std::uint32_t> keys, sorted;
+  std::vector<std::uint32_t> histogram;  // all zero between calls
+  std::vector<std::uint64_t> counts;
+
+  static constexpr std::size_t kKeepBytes = std::size_t{64} << 20;
+
+  void trim() {
+    const std::size_t bytes = table.capacity() * 8 + (keys.capacity() + sorted.capacity()) * 4 +
+                              histogram.capacity() * 4 + counts.capacity() * 8;
+    if (bytes > kKeepBytes) *this = NarrowWorkspace{};
+  }
+};
+
+NarrowWorkspace& narrow_workspace() {
+  thread_local NarrowWorkspace ws;
+  return ws;
+}
+
+// Sorts keys of `bits` <= 33 bits by stable passes over `digit` <= 11 bits
+// each (at most three); the counts of every pass come from one first pass.
+void radix_sort(std::vector<std::uint32_t>& keys, std::vector<std::uint32_t>& scratch,
+                unsigned bits, unsigned digit) {
+  scratch.resize(keys.size());
+  const std::uint32_t digit_mask = (1u << digit) - 1;
+  const unsigned passes = (bits + digit - 1) / digit;
+  const std::size_t bins = std::size_t{1} << digit;
+  std::uint32_t start[3][2048] = {};
+  for (std::uint32_t key : keys) {
+    for (unsigned p = 0; p < passes; ++p) ++start[p][(key >> (p * digit)) & digit_mask];
+  }
+  for (unsigned p = 0; p < passes; ++p) {
+    std::uint32_t sum = 0;
+    for (std::size_t b = 0; b < bins; ++b) {
+      const std::uint32_t c = start[p][b];
+      start[p][b] = sum;
+      sum += c;
+    }
+    const unsigned shift = p * digit;
+    for (std::uint32_t key : keys) scratch[start[p][(key >> shift) & digit_mask]++] = key;
+    keys.swap(scratch);
+  }
+}
+
+// form_stats(f, fixed) for a subset that leaves m = n - k <= 5 free
+// variables: each form is a key of 2^m <= 32 bits. The table is laid out as
+// a restriction matrix (rows of 2^m bits, packed), the keys are tallied
+// with a direct histogram (up to 16 bits) or by sorting (32 bits).
+// `distinct` is the stats of 2^k distinct forms, when the caller has them.
+FormStats narrow_form_stats(const FValue& f, VarMask fixed, const FormStats* distinct) {
+  const unsigned n = f.n_vars();
+  const unsigned k = static_cast<unsigned>(std::popcount(fixed));
+  const unsigned m = n - k;
+  const unsigned width = 1u << m;
+  NarrowWorkspace& ws = narrow_workspace();
+  // The forms only need to be compared, so any layout with the free
+  // variables in the low m index bits will do: the fewest moves. Free
+  // variables below m stay; each free variable above m trades places with a
+  // fixed variable below m.
+  unsigned dest[64];
+  for (unsigned v = 0; v < n; ++v) dest[v] = v;
+  {
+    unsigned low_fixed = 0;  // next fixed variable below m to trade
+    for (unsigned v = m; v < n; ++v) {
+      if ((fixed >> v) & 1u) continue;
+      while ((fixed >> low_fixed & 1u) == 0) ++low_fixed;
+      dest[v] = low_fixed;
+      dest[low_fixed] = v;
+      ++low_fixed;
+    }
+  }
+  ws.table.resize(f.words().size());
+  permute_index_bits(f.words(), n, std::span<const unsigned>(dest, n), ws.table);
+  const std::uint64_t rows = std::uint64_t{1} << k;
+  ws.keys.resize(rows);
+  const std::uint64_t key_mask = low_mask(width);
+  // 2^k rows of 2^m bits fill 2^(k+m-6) whole words (k + m >= 6).
+  const unsigned per_word = 64 / width;
+  for (std::uint64_t w = 0, r = 0; r < rows; ++w) {
+    std::uint64_t word = ws.table[w];
+    for (unsigned j = 0; j < per_word; ++j, ++r, word >>= width) {
+      ws.keys[r] = static_cast<std::uint32_t>(word & key_mask);
+    }
+  }
+  // The counts of the distinct keys, written without branches on the keys
+  // (their pattern is random).
+  ws.counts.resize(rows + 1);
+  std::uint64_t forms = 0;
+  if (width <= 8 || (width == 16 && rows >= (std::uint64_t{1} << 14))) {
+    // Few possible keys against the rows: a histogram over all of them.
+    std::vector<std::uint32_t>& h = ws.histogram;
+    h.resize(std::size_t{1} << width, 0);
+    for (std::uint32_t key : ws.keys) ++h[key];
+    for (std::uint32_t& c : h) {
+      ws.counts[forms] = c;
+      forms += c != 0;
+      c = 0;
+    }
+  } else {
+    radix_sort(ws.keys, ws.sorted, width, width == 16 ? 8 : 11);
+    // Start of each run of equal keys, then the run lengths.
+    ws.counts[0] = 0;
+    forms = 1;
+    for (std::uint64_t i = 1; i < rows; ++i) {
+      ws.counts[forms] = i;
+      forms += ws.keys[i] != ws.keys[i - 1];
+    }
+    ws.counts[forms] = rows;
+    for (std::uint64_t j = 0; j < forms; ++j) ws.counts[j] = ws.counts[j + 1] - ws.counts[j];
+  }
+  FormStats out;
+  if (distinct != nullptr && forms == rows) {
+    out = *distinct;
+  } else {
+    out = {forms, entropy_from_counts(std::span<const std::uint64_t>(ws.counts.data(), forms), k)};
+  }
+  ws.trim();
+  return out;
+}
+
+// form_stats(f, fixed), by narrow_form_stats where it is faster.
+FormStats subset_form_stats(const FValue& f, VarMask fixed, const FormStats* distinct = nullptr) {
+  const unsigned n = f.n_vars();
+  const unsigned k = static_cast<unsigned>(std::popcount(fixed));
+  if (k < n && n - k <= kNarrowMaxFree && k >= kNarrowMinFixed && k <= 31) {
+    return narrow_form_stats(f, fixed, distinct);
+  }
+  return form_stats(f, fixed);
+}
+
+// ---------------------------------------------------------------------------
+// Every subset
+
+// Shares of a sample of subsets.
+struct SampleShares {
+  double few = 0;       // with few forms
+  double distinct = 0;  // with all-distinct forms
+};
+
+// The entropies of the subsets of one function, indexed by mask, filled in
+// by the cheapest route available for each.
+class SubsetEntropies {
+ public:
+  SubsetEntropies(const FValue& f, bool parallel)
+      : f_(f),
+        n_(f.n_vars()),
+        parallel_(parallel),
+        stats_(std::uint64_t{1} << n_),
+        known_(std::uint64_t{1} << n_, 0) {
+    stats_[0] = {1, -0.0f};
+    known_[0] = kAllDistinct;
+  }
+
+  std::vector<FormStats>& stats() { return stats_; }
+  const SubsetRoutes& routes() const { return routes_; }
+  std::vector<std::uint8_t>& known() { return known_; }
+  const FormStats& at(VarMask s) const { return stats_[s]; }
+
+  // The subsets of one and two variables, from the table. A subset that
+  // contains one of them whose forms repeat has repeated forms itself.
+  void small_levels() {
+    for (unsigned k = 1; k <= 2 && k <= n_; ++k) {
+      const std::vector<VarMask> masks = level_masks(n_, k);
+      for_each(masks, [&](VarMask s) { compute(s); });
+      routes_.computed += masks.size();
+    }
+    for (unsigned v = 0; v < n_; ++v) {
+      const VarMask single = VarMask{1} << v;
+      if (stats_[single].forms < 2) repeated_single_ |= single;
+      for (unsigned u = 0; u < v; ++u) {
+        const VarMask pair = single | (VarMask{1} << u);
+        if (stats_[pair].forms < 4) {
+          repeated_pair_[u] |= single;
+          repeated_pair_[v] |= VarMask{1} << u;
+        }
+      }
+    }
+  }
+
+  // Walks the levels from `top` down to `low` (both at least 3). A subset
+  // with an all-distinct superset one level up is known at once. Another
+  // one is computed when it is in the target level `low` (with
+  // `compute_low`), or when it may be all-distinct, the walk is still
+  // testing and the work so far is within `budget` (in node_cost units). Testing stops after a level whose computed
+  // subsets mostly have few forms.
+  void top_down(unsigned top, unsigned low, bool compute_low, double budget) {
+    if (low < 3) low = 3;
+    bool testing = true;
+    std::atomic<double> spent{0.0};
+    std::atomic<std::uint64_t> implied_count{0};
+    for (unsigned k = top; k >= low && k <= n_; --k) {
+      const bool implied = k < top && k <= kMaxImpliedSize;
+      const bool with_distinct = k <= kMaxImpliedSize;
+      const FormStats distinct = with_distinct ? distinct_stats(k) : FormStats{};
+      const bool target = compute_low && k == low;
+      const double cost = node_cost(n_, k);
+      std::atomic<std::uint64_t> tested{0}, few{0};
+      auto visit = [&](VarMask s) {
+        if (known_[s] != 0) return;
+        if (implied && has_distinct_superset(s)) {
+          stats_[s] = distinct;
+          known_[s] = kAllDistinct;
+          implied_count.fetch_add(1, std::memory_order_relaxed);
+          return;
+        }
+        if (!target) {
+          if (!testing || has_repeats_inside(s)) return;
+          if (spent.load(std::memory_order_relaxed) > budget) return;
+          spent.fetch_add(cost, std::memory_order_relaxed);
+        }
+        compute(s, with_distinct ? &distinct : nullptr);
+        tested.fetch_add(1, std::memory_order_relaxed);
+        if (few_forms(stats_[s].forms, k)) few.fetch_add(1, std::memory_order_relaxed);
+      };
+      auto mostly_few = [&] { return tested.load() > 0 && 2 * few.load() > tested.load(); };
+      // A sample of the level first (every 32nd subset), so that a level of
+      // repeating forms is recognised before all of it is computed.
+      const std::vector<VarMask> masks = level_masks(n_, k);
+      std::vector<VarMask> sample, rest;
+      for (std::size_t i = 0; i < masks.size(); ++i) (i % 32 == 0 ? sample : rest).push_back(masks[i]);
+      for_each(sample, visit);
+      if (!target && mostly_few()) testing = false;
+      for_each(rest, visit);
+      if (mostly_few()) testing = false;
+      routes_.computed += tested.load();
+    }
+    routes_.implied += implied_count.load();
+  }
+
+  // Every subset of at most `max_size` variables not known yet, by the
+  // refining walk.
+  void complete(unsigned max_size) {
+    complete_subset_stats(f_, max_size, stats_, known_, true, parallel_);
+  }
+
+  // Computes the given subsets that are not known yet from the table.
+  void compute_unknown(const std::vector<VarMask>& masks) {
+    for_each(masks, [&](VarMask s) {
+      if (known_[s] == 0) compute(s);
+    });
+  }
+
+  // Computes the given subsets from the table; returns the shares of them
+  // with few forms and with all-distinct forms.
+  SampleShares compute_sample(const std::vector<VarMask>& masks) {
+    std::atomic<std::uint64_t> few{0}, distinct{0};
+    for_each(masks, [&](VarMask s) {
+      if (known_[s] == 0) compute(s);
+      const unsigned k = static_cast<unsigned>(std::popcount(s));
+      if (few_forms(stats_[s].forms, k)) few.fetch_add(1, std::memory_order_relaxed);
+      if (known_[s] == kAllDistinct) distinct.fetch_add(1, std::memory_order_relaxed);
+    });
+    const double size = masks.empty() ? 1.0 : static_cast<double>(masks.size());
+    return {static_cast<double>(few.load()) / size, static_cast<double>(distinct.load()) / size};
+  }
+
+ private:
+  void compute(VarMask s, const FormStats* distinct = nullptr) {
+    stats_[s] = subset_form_stats(f_, s, distinct);
+    const unsigned k = static_cast<unsigned>(std::popcount(s));
+    known_[s] = k < 64 && stats_[s].forms == (std::uint64_t{1} << k) ? kAllDistinct : kKnown;
+  }
+
+  template <class Body>
+  void for_each(const std::vector<VarMask>& masks, Body&& body) {
+    if (!parallel_) {
+      for (VarMask s : masks) body(s);
+      return;
+    }
+    pool::parallel_for(masks.size(), kGrain, [&](std::uint64_t begin, std::uint64_t end) {
+      for (std::uint64_t i = begin; i < end; ++i) body(masks[i]);
+    });
+  }
+
+  bool has_distinct_superset(VarMask s) const {
+    for (VarMask rest = all_vars(n_) & ~s; rest != 0; rest &= rest - 1) {
+      if (known_[s | (rest & (~rest + 1))] == kAllDistinct) return true;
+    }
+    return false;
+  }
+
+  bool has_repeats_inside(VarMask s) const {
+    if ((s & repeated_single_) != 0) return true;
+    for (VarMask rest = s; rest != 0; rest &= rest - 1) {
+      if ((repeated_pair_[std::countr_zero(rest)] & s) != 0) return true;
+    }
+    return false;
+  }
+
+  // known_[s]: 0 while the stats of s are unknown; kKnown, or kAllDistinct
+  // when its 2^|s| forms are all distinct.
+  static constexpr std::uint8_t kKnown = 1;
+  static constexpr std::uint8_t kAllDistinct = 2;
+
+  const FValue& f_;
+  unsigned n_;
+  bool parallel_;
+  std::vector<FormStats> stats_;
+  std::vector<std::uint8_t> known_;
+  VarMask repeated_single_ = 0;
+  VarMask repeated_pair_[64] = {};
+  SubsetRoutes routes_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Building blocks
+
+std::vector<VarMask> level_masks(unsigned n, unsigned k) {
+  std::vector<VarMask> out;
+  if (k > n) return out;
+  out.reserve(binomial(n, k));
+  std::vector<unsigned> idx(k);
+  VarMask mask = 0;
+  for (unsigned i = 0; i < k; ++i) {
+    idx[i] = i;
+    mask |= VarMask{1} << i;
+  }
+  while (true) {
+    out.push_back(mask);
+    // The rightmost position that can still move up; it moves up by one and
+    // the positions after it follow it closely.
+    unsigned t = k;
+    while (t > 0 && idx[t - 1] >= n - k + (t - 1)) --t;
+    if (t == 0) break;
+    --t;
+    for (unsigned j = t; j < k; ++j) mask &= ~(VarMask{1} << idx[j]);
+    ++idx[t];
+    for (unsigned j = t + 1; j < k; ++j) idx[j] = idx[j - 1] + 1;
+    for (unsigned j = t; j < k; ++j) mask |= VarMask{1} << idx[j];
+  }
+  return out;
+}
+
+float level_sum(std::span<const float> values) {
+  if (values.size() <= kLeafSubsets) {
+    float acc = -0.0f;
+    for (float h : values) acc = acc + h;
+    return acc;
+  }
+  const std::size_t half = values.size() / 2;
+  const float left = level_sum(values.first(half));
+  const float right = level_sum(values.subspan(half));
+  return left + right;
+}
+
+float level_mean(std::span<const float> values, unsigned n, unsigned k) {
+  if (values.size() != binomial(n, k)) panic("one entropy per subset of the level");
+  return level_sum(values) / static_cast<float>(binomial(n, k));
+}
+
+VarMask level_mask_at(unsigned n, unsigned k, std::uint64_t index) {
+  VarMask mask = 0;
+  for (unsigned v = 0; k > 0 && v < n; ++v) {
+    // The subsets whose smallest remaining variable is v.
+    const std::uint64_t starting = binomial(n - v - 1, k - 1);
+    if (index < starting) {
+      mask |= VarMask{1} << v;
+      --k;
+    } else {
+      index -= starting;
+    }
+  }
+  return mask;
+}
+
+std::vector<float> differences(std::span<const float> v) {
+  std::vector<float> out;
+  if (v.size() < 2) return out;
+  out.reserve(v.size() - 1);
+  for (std::size_t i = 0; i + 1 < v.size(); ++i) out.push_back(v[i + 1] - v[i]);
+  return out;
+}
+
+std::pair<std::uint64_t, float> first_peak(std::span<const float> p) {
+  std::pair<std::uint64_t, float> peak{0, -std::numeric_limits<float>::infinity()};
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    if (p[i] > peak.second) peak = {i, p[i]};
+  }
+  return peak;
+}
+
+std::vector<FormStats> all_subset_stats(const FValue& f, bool parallel, SubsetRoutes* routes) {
+  const unsigned n = f.n_vars();
+  if (n > 40) throw ValueError("the subsets of more than 40 variables cannot be listed");
+  SubsetEntropies e(f, parallel);
+  e.small_levels();
+  e.top_down(top_distinct_level(n), 3, false, std::numeric_limits<double>::infinity());
+  if (routes != nullptr) {
+    *routes = e.routes();
+    for (std::uint8_t k : e.known()) routes->walked += k == 0;
+  }
+  e.complete(n);
+  return std::move(e.stats());
+}
+
+std::vector<float> level_entropies(const FValue& f, unsigned k, bool parallel, LevelRoute route) {
+  const unsigned n = f.n_vars();
+  if (k > n) panic("level beyond the number of variables");
+  const std::vector<VarMask> masks = level_masks(n, k);
+  std::vector<float> out(masks.size());
+  // Each subset from the table.
+  auto compute_directly = [&] {
+    const FormStats distinct = k <= kMaxImpliedSize ? distinct_stats(k) : FormStats{};
+    const FormStats* known_distinct = k <= kMaxImpliedSize ? &distinct : nullptr;
+    auto body = [&](std::uint64_t begin, std::uint64_t end) {
+      for (std::uint64_t i = begin; i < end; ++i) {
+        out[i] = subset_form_stats(f, masks[i], known_distinct).entropy;
+      }
+    };
+    if (parallel) {
+      pool::parallel_for(masks.size(), kGrain, body);
+    } else {
+      body(0, masks.size());
+    }
+  };
+  // Levels that no all-distinct superset can shorten, or too large to
+  // index every subset.
+  if (route == LevelRoute::direct || k < 3 || k >= likely_distinct_level(n) ||
+      n > kMaxImpliedSize) {
+    compute_directly();
+    return out;
+  }
+  SubsetEntropies e(f, parallel);
+  const unsigned top = likely_distinct_level(n);
+  if (route == LevelRoute::automatic) {
+    route = LevelRoute::direct;
+    // Estimates of the three routes from samples, computed from the table
+    // (and kept): every 32nd subset of the level, a few of each level below.
+    std::vector<VarMask> sample;
+    for (std::size_t i = 0; i < masks.size(); i += 32) sample.push_back(masks[i]);
+    const SampleShares level = e.compute_sample(sample);
+    const double direct = static_cast<double>(masks.size()) * node_cost(n, k);
+    // The search computes the level where all-distinct subsets are most
+    // likely, then the subsets of the level that are not all-distinct.
+    const double search = static_cast<double>(binomial(n, top)) * node_cost(n, top) +
+                          (1.0 - level.distinct) * direct;
+    double best = direct;
+    if (search < 0.75 * best) {
+      best = search;
+      route = LevelRoute::from_above;
+    }
+    // The walk computes every level up to k: a subset from the table, or
+    // for about an eighth of that from its parent's forms where those are
+    // few. Worth estimating only when the level's own forms are mostly few.
+    if (level.few > 0.5) {
+      double walk = 0, parent_few = 0;
+      for (unsigned j = 1; j <= k && walk < best; ++j) {
+        walk += static_cast<double>(binomial(n, j)) * node_cost(n, j) * (1.0 - 0.875 * parent_few);
+        if (j < k) {
+          std::vector<VarMask> below;
+          const std::uint64_t count = binomial(n, j);
+          for (std::uint64_t i = 0; i < 8 && i < count; ++i) below.push_back(level_mask_at(n, j, i * (count / 8)));
+          parent_few = e.compute_sample(below).few;
+        }
+      }
+      if (walk < best) route = LevelRoute::walk;
+    }
+  }
+  if (route == LevelRoute::walk) {
+    e.complete(k);
+  } else if (route == LevelRoute::from_above) {
+    e.small_levels();
+    e.top_down(top, k, true, std::numeric_limits<double>::infinity());
+  } else {
+    e.compute_unknown(masks);
+  }
+  for (std::size_t i = 0; i < masks.size(); ++i) out[i] = e.at(masks[i]).entropy;
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// The operations
+
+float fragmentation_k(const FValue& f, std::uint64_t k) {
+  const unsigned n = f.n_vars();
+  if (k > n) return 0.0f;
+  const unsigned level = static_cast<unsigned>(k);
+  return level_mean(level_entropies(f, level, parallel_for_vars(n)), n, level);
+}
+
+std::vector<float> fragmentation_profile(const FValue& f) {
+  const unsigned n = f.n_vars();
+  const std::vector<FormStats> stats = all_subset_stats(f, parallel_for_vars(n));
+  std::vector<float> profile;
+  profile.reserve(n + 1);
+  std::vector<float> values;
+  for (unsigned k = 0; k <= n; ++k) {
+    const std::vector<VarMask> masks = level_masks(n, k);
+    values.resize(masks.size());
+    for (std::size_t i = 0; i < masks.size(); ++i) values[i] = stats[masks[i]].entropy;
+    profile.push_back(level_mean(values, n, k));
+  }
+  return profile;
+}
+
+std::vector<float> fragmentation_delta(const FValue& f) {
+  return differences(fragmentation_profile(f));
+}
+
+std::vector<float> fragmentation_delta2(const FValue& f) {
+  return differences(fragmentation_delta(f));
+}
+
+std::pair<std::uint64_t, float> fragmentation_peak(const FValue& f) {
+  return first_peak(fragmentation_profile(f));
+}
+
+}  // namespace varnel
