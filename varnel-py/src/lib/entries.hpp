@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "args.hpp"
 #include "fvalue.hpp"
@@ -22,5 +23,9 @@ std::uint64_t n_vars(const FValue& f);
 // Byte encoding
 PyRef encode(const FValue& f);
 FValue decode(BytesView raw);
+
+// Optimal five-input circuits
+std::optional<std::uint32_t> minimal_gates(const FValue& f);
+std::optional<FValue> npn_representant(const FValue& f);
 
 }  // namespace varnel::py::entries

@@ -1,7 +1,8 @@
 // The methods of `Varnel`, one declaration each, in the order the class
 // declares them. Each entry names the C++ function that does the work; the
 // declaration machinery (method.hpp) handles binding, borrowing, conversion
-// and failures.
+// and failures. Methods whose data is an input of the build (the chain
+// database) are registered only when the build found it.
 #include "methods.hpp"
 
 #include "entries.hpp"
@@ -19,6 +20,12 @@ PyMethodDef* varnel_methods() {
       method<"n_vars", R::shared, &entries::n_vars>(),
       method<"encode", R::shared, &entries::encode>(),
       method<"decode", R::cls, &entries::decode, "raw">(),
+#ifdef OPT5_HAVE_CHAINS
+      method<"minimal_gates", R::shared, &entries::minimal_gates>(),
+#endif
+#ifdef OPT5_HAVE_CHAINS
+      method<"npn_representant", R::shared, &entries::npn_representant>(),
+#endif
       {nullptr, nullptr, 0, nullptr},
   };
   return methods;

@@ -1,0 +1,416 @@
+#include "opt5/npn.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "npn_internal.hpp"
+
+namespace opt5 {
+
+static_assert(offsetof(canonisation_table, representative) == 0);
+static_assert(offsetof(canonisation_table, move) == 65536);
+static_assert(offsetof(canonisation_table, tableau) == 98304);
+static_assert(offsetof(canonisation_table, class_of) == 99360);
+static_assert(offsetof(canonisation_table, walks) == kCanonisationTableBytes);
+
+namespace {
+
+// The walk over the 384 four-input transforms: 255 = stay, 0 = complement
+// variable 3, 1/2/3 = exchange variables 2-3, 1-2, 0-1.
+constexpr char kDelta4[] =
+    "3210123232101231321012303210123132101232321012313210123232101231"
+    "3210123032101231321012323210123032101232321012313210123032101231"
+    "3210123232101231321012323210123132101230321012313210123232101230"
+    "3210123232101231321012303210123132101232321012313210123232101231"
+    "3210123032101231321012323210123032101232321012313210123032101231"
+    "321012323210123132101232321012313210123032101231321012323210123";
+static_assert(sizeof kDelta4 - 1 == 383);
+
+/// One step of the four-input walk on a 16-bit word: code 255 stays, the
+/// others as listed at kDelta4.
+constexpr std::uint16_t step4(std::uint16_t f, int code) {
+  switch (code) {
+    case 0:
+      return static_cast<std::uint16_t>((f << 8) | (f >> 8));
+    case 1:
+      return static_cast<std::uint16_t>(delta_swap(f, 4, 0x00F0));
+    case 2:
+      return static_cast<std::uint16_t>(delta_swap(f, 2, 0x0C0C));
+    case 3:
+      return static_cast<std::uint16_t>(delta_swap(f, 1, 0x2222));
+    default:
+      return f;
+  }
+}
+
+/// The move of the walk that corresponds to a step code (same effect on a transform).
+constexpr int step4_move(int code) { return code == 0 ? 8 : code == 255 ? 0 : code; }
+
+[[noreturn]] void broken(const char* what) {
+  std::fprintf(stderr, "opt5: canonisation table: %s\n", what);
+  std::fflush(stderr);
+  std::exit(1);
+}
+
+/// Representative region by orbits: each orbit is walked once by the
+/// 384-step walk, and its least word is written to every member. Gives the
+/// same entries as canonise_circuit_4 on each word, at 1/150 of the cost.
+void fill_representatives(std::uint16_t* representative) {
+  std::fill(representative, representative + kNormalWords4, std::uint16_t{0xFFFF});
+  std::vector<std::uint16_t> orbit;
+  orbit.reserve(384);
+  for (std::uint32_t i = 0; i < kNormalWords4; ++i) {
+    if (representative[i] != 0xFFFF) continue;
+    orbit.clear();
+    std::uint16_t f = static_cast<std::uint16_t>(i);
+    std::uint16_t least = f;
+    for (int s = -1; s < 383; ++s) {
+      const int code = s < 0 ? 255 : kDelta4[s] - '0';
+      f = step4(f, code);
+      if (f & 0x8000) f = static_cast<std::uint16_t>(~f);
+      orbit.push_back(f);
+      least = std::min(least, f);
+    }
+    for (std::uint16_t w : orbit) representative[w] = least;
+  }
+}
+
+// --- stabiliser walks ---------------------------------------------------------
+
+/// The moves a walk uses: the ten that act on the inputs alone (output
+/// complements come from normalisation after each move).
+constexpr int kWalkMoves[10] = {1, 2, 3, 4, 5, 6, 8, 10, 12, 14};
+constexpr int kStates = 384;
+
+/// The graph of the 384 four-input transforms under the ten moves, with a
+/// shortest path between every pair of them. Built once per table.
+struct TransformGraph {
+  std::array<std::array<std::int16_t, 10>, kStates> next{};  // next[s][i]: s after move i
+  std::vector<std::uint8_t> dist;                             // kStates x kStates
+  std::vector<std::uint8_t> first;  // index of the first move on a shortest path
+  std::array<std::int16_t, kStates> order{};   // breadth-first order from the identity
+  std::array<std::int16_t, kStates> parent{};  // parent in that order
+  std::array<std::int8_t, kStates> via{};      // move index from the parent
+
+  TransformGraph() : dist(kStates * kStates, 0xFF), first(kStates * kStates, 0xFF) {
+    // States are the packed transforms with t[0] ignored; key = fields 2..5.
+    std::vector<std::int16_t> index(1u << 16, -1);
+    std::vector<packed_transform> state;
+    auto key = [](packed_transform p) { return (p >> 8) & 0xFFFFu; };
+    state.push_back(kIdentityPacked);
+    index[key(kIdentityPacked)] = 0;
+    for (std::size_t s = 0; s < state.size(); ++s) {
+      for (int i = 0; i < 10; ++i) {
+        const packed_transform p = move_packed(state[s], kWalkMoves[i]) & ~1u;
+        if (index[key(p)] < 0) {
+          index[key(p)] = static_cast<std::int16_t>(state.size());
+          state.push_back(p);
+        }
+        next[s][i] = index[key(p)];
+      }
+    }
+    if (state.size() != kStates) broken("transform group has the wrong order");
+    // Breadth-first search from every state; the one from the identity also
+    // gives the spanning tree used to transform representatives.
+    std::vector<std::int16_t> queue(kStates);
+    for (int src = 0; src < kStates; ++src) {
+      std::uint8_t* d = &dist[src * kStates];
+      std::uint8_t* f = &first[src * kStates];
+      d[src] = 0;
+      std::size_t head = 0, tail = 0;
+      queue[tail++] = static_cast<std::int16_t>(src);
+      if (src == 0) parent[0] = -1, via[0] = -1;
+      while (head < tail) {
+        const int s = queue[head++];
+        for (int i = 0; i < 10; ++i) {
+          const int t = next[s][i];
+          if (d[t] != 0xFF) continue;
+          d[t] = static_cast<std::uint8_t>(d[s] + 1);
+          f[t] = s == src ? static_cast<std::uint8_t>(i) : f[s];
+          queue[tail++] = static_cast<std::int16_t>(t);
+          if (src == 0) parent[t] = static_cast<std::int16_t>(s), via[t] = static_cast<std::int8_t>(i);
+        }
+      }
+      if (src == 0) std::copy(queue.begin(), queue.end(), order.begin());
+    }
+  }
+};
+
+/// Fills the walks and class_of from the representative region: for each
+/// representative, the stabiliser (transforms whose normalised image of the
+/// representative is itself) and a walk through it that goes each time to the
+/// nearest stabiliser element not yet passed.
+void build_walks(canonisation_table& table) {
+  const TransformGraph g;
+  std::fill(std::begin(table.class_of), std::end(table.class_of), std::uint8_t{255});
+  std::size_t classes = 0, used = 0;
+  std::array<std::uint16_t, kStates> image{};
+  std::array<bool, kStates> in_stab{}, passed{};
+  for (std::uint32_t v = 0; v < kNormalWords4; ++v) {
+    if (table.representative[v] != v) continue;
+    if (classes == kClasses4) broken("too many representatives");
+    if (table.class_of[v % 1984] != 255) broken("representative hash collides");
+    table.class_of[v % 1984] = static_cast<std::uint8_t>(classes);
+    // The normalised image of v under every transform, along the BFS tree.
+    image[0] = static_cast<std::uint16_t>(v);
+    for (int j = 1; j < kStates; ++j) {
+      const int s = g.order[j];
+      std::uint32_t w = move_word(std::uint32_t{image[g.parent[s]]} << 16, kWalkMoves[g.via[s]]);
+      w >>= 16;
+      if (w & 0x8000) w ^= 0xFFFF;
+      image[s] = static_cast<std::uint16_t>(w);
+    }
+    int remaining = 0;
+    for (int s = 0; s < kStates; ++s) {
+      in_stab[s] = image[s] == v;
+      passed[s] = s == 0;
+      remaining += in_stab[s] && s != 0;
+    }
+    auto& walk = table.walks[classes];
+    walk.representative = static_cast<std::uint16_t>(v);
+    walk.stabiliser_size = static_cast<std::uint16_t>(remaining + 1);
+    walk.begin = static_cast<std::uint16_t>(used);
+    int cur = 0;
+    while (remaining > 0) {
+      int target = -1;
+      for (int s = 0; s < kStates; ++s) {
+        if (in_stab[s] && !passed[s] &&
+            (target < 0 || g.dist[cur * kStates + s] < g.dist[cur * kStates + target]))
+          target = s;
+      }
+      while (cur != target) {
+        const int i = g.first[cur * kStates + target];
+        if (used == kWalkCapacity) broken("walk capacity exceeded");
+        table.walk_moves[used++] = static_cast<std::uint8_t>(kWalkMoves[i]);
+        cur = g.next[cur][i];
+        if (in_stab[cur] && !passed[cur]) passed[cur] = true, --remaining;
+      }
+    }
+    walk.length = static_cast<std::uint16_t>(used - walk.begin);
+    ++classes;
+  }
+  if (classes != kClasses4) broken("wrong number of representatives");
+}
+
+/// The word after each rotation: rotation k has node k + 1 of f at node 1 and
+/// the other four nodes, in increasing order, at nodes 2..5; its transform.
+constexpr packed_transform kRotationTransform[5] = {0x543210, 0x543120, 0x542130, 0x532140,
+                                                    0x432150};
+
+template <bool Track>
+inline std::uint32_t canonise(std::uint32_t f, packed_transform& t_out,
+                              const canonisation_table& table) {
+  if (f == 0 || f == 0x69969669u) {
+    t_out = kIdentityPacked;
+    return f;
+  }
+  std::uint32_t r[5];
+  r[0] = f;
+  r[1] = delta_swap(r[0], 8, 0x0000FF00u);
+  r[2] = delta_swap(r[1], 12, 0x0000F0F0u);
+  r[3] = delta_swap(r[2], 14, 0x0000CCCCu);
+  r[4] = delta_swap(r[3], 15, 0x0000AAAAu);
+  // Rank the ten halves by their four-input representatives.
+  std::uint32_t rep[10];
+  for (int k = 0; k < 5; ++k) {
+    const std::uint32_t hi = r[k] >> 16, lo = r[k] & 0xFFFFu;
+    rep[2 * k] = table.representative[(hi ^ (0u - (hi >> 15))) & 0x7FFFu];
+    rep[2 * k + 1] = table.representative[(lo ^ (0u - (lo >> 15))) & 0x7FFFu];
+  }
+  std::uint32_t v = rep[0];
+  for (int c = 1; c < 10; ++c) v = std::min(v, rep[c]);
+  unsigned candidates = 0;
+  for (int c = 0; c < 10; ++c) candidates |= unsigned{rep[c] == v} << c;
+
+  const auto& walk = table.walks[table.class_of[v % 1984]];
+  const std::uint8_t* const walk_begin = table.walk_moves + walk.begin;
+  const std::uint8_t* const walk_end = walk_begin + walk.length;
+
+  std::uint32_t best = ~0u;
+  packed_transform best_t = kIdentityPacked;
+  while (candidates != 0) {
+    const int c = __builtin_ctz(candidates);
+    candidates &= candidates - 1;
+    const int k = c >> 1;
+    std::uint32_t w = r[k];
+    packed_transform t = kRotationTransform[k];
+    if (c & 1) {
+      w = (w << 16) | (w >> 16);
+      t ^= 0x80;  // t[1] = -(k + 1)
+    }
+    if (w >> 31) {
+      w = ~w;
+      t ^= 1;
+    }
+    // Bring the upper half to v along the move region (every word on the way
+    // stays normal).
+    for (int m; (m = table.move[w >> 16]) != 0;) {
+      w = move_word(w, m);
+      if constexpr (Track) t = move_packed(t, m);
+    }
+    if (w < best) best = w, best_t = t;
+    // Every other transform that keeps the upper half at v.
+    for (const std::uint8_t* p = walk_begin; p != walk_end; ++p) {
+      w = move_word(w, *p);
+      const std::uint32_t neg = 0u - (w >> 31);
+      w ^= neg;
+      if constexpr (Track) t = move_packed(t, *p) ^ (neg & 1u);
+      if (w < best) best = w, best_t = t;
+    }
+    // A constant half: the walk above covered every transform of the other
+    // half, and any other candidate yields the same words.
+    if (v == 0) break;
+  }
+  t_out = best_t;
+  return best;
+}
+
+}  // namespace
+
+transform unpack_transform(packed_transform p) {
+  transform t;
+  t[0] = static_cast<std::int16_t>(p & 1u);
+  for (int k = 1; k < 6; ++k) {
+    const unsigned field = (p >> (4 * k)) & 15u;
+    const auto m = static_cast<std::int16_t>(field & 7u);
+    t[k] = (field & 8u) ? static_cast<std::int16_t>(-m) : m;
+  }
+  return t;
+}
+
+std::uint32_t apply_move(std::uint32_t w, int move) {
+  return move_word(w, move >= 0 && move <= 14 ? move : 0);
+}
+
+void apply_move(transform& t, int move) {
+  switch (move) {
+    case 1:
+      std::swap(t[2], t[3]);
+      break;
+    case 2:
+      std::swap(t[3], t[4]);
+      break;
+    case 3:
+      std::swap(t[4], t[5]);
+      break;
+    case 4:
+      std::swap(t[2], t[4]);
+      break;
+    case 5:
+      std::swap(t[3], t[5]);
+      break;
+    case 6:
+      std::swap(t[2], t[5]);
+      break;
+    case 7:
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 13:
+    case 14: {
+      const int k = 2 + (move - 7) / 2;
+      t[k] = static_cast<std::int16_t>(-t[k]);
+      if (move & 1) t[0] ^= 1;
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+std::uint16_t canonise_circuit_4(std::uint16_t f, transform& t) {
+  transform cur = transform::identity();
+  std::uint16_t best = 0xFFFF;
+  for (int s = -1; s < 383; ++s) {
+    const int code = s < 0 ? 255 : kDelta4[s] - '0';
+    f = step4(f, code);
+    apply_move(cur, step4_move(code));
+    if ((code == 255 || code == 0) && (f & 0x8000)) {
+      f = static_cast<std::uint16_t>(~f);
+      cur[0] ^= 1;
+    }
+    if (f < best) best = f, t = cur;
+  }
+  return best;
+}
+
+void run_dijkstra(const std::uint16_t* representative, std::uint8_t* move) {
+  std::vector<std::uint16_t> distance(kNormalWords4, 999);
+  std::fill(move, move + kNormalWords4, std::uint8_t{0});
+  for (std::size_t i = 0; i < kNormalWords4; ++i) distance[representative[i]] = 0;
+  // Passes in place until nothing improves; an improvement is used at once by
+  // the words after it in the same pass.
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (std::uint32_t a = 0; a < kNormalWords4; ++a) {
+      for (int m = 1; m <= 14; ++m) {
+        const std::uint32_t w = move_word(a << 16, m);
+        if (w >> 31) continue;
+        const unsigned b = distance[w >> 16];
+        if (b + 1 < distance[a]) {
+          distance[a] = static_cast<std::uint16_t>(b + 1);
+          move[a] = static_cast<std::uint8_t>(m);
+          changed = true;
+        }
+      }
+    }
+  }
+}
+
+void init_tableau(std::uint16_t* tableau) {
+  // Index bits 0..2 are the operator, bit 3 complements input A, bit 9 input B.
+  static constexpr std::uint16_t kA[8] = {0, 0x8000, 0, 0x8000, 0x0002, 0x8002, 0x0002, 0x8002};
+  static constexpr std::uint16_t kB[8] = {0, 0, 0x8000, 0x8000, 0x0001, 0x0001, 0x8001, 0x8001};
+  static constexpr std::uint16_t kAB[8] = {0, 0x8000, 0x8000, 0, 0x8003, 0x0003, 0x0003, 0x8003};
+  for (int op = 0; op < 8; ++op) {
+    tableau[op] = 0;
+    tableau[8 + op] = kA[op];
+    tableau[512 + op] = kB[op];
+    tableau[520 + op] = kAB[op];
+  }
+}
+
+void prepare_table(canonisation_table& table) {
+  fill_representatives(table.representative);
+  run_dijkstra(table.representative, table.move);
+  init_tableau(table.tableau);
+  build_walks(table);
+}
+
+std::uint32_t canonise_circuit_fast(std::uint32_t f, transform& t,
+                                    const canonisation_table& table) {
+  packed_transform p;
+  const std::uint32_t r = canonise<true>(f, p, table);
+  t = unpack_transform(p);
+  return r;
+}
+
+std::uint32_t canonise_circuit_fast_packed(std::uint32_t f, packed_transform& t,
+                                           const canonisation_table& table) {
+  return canonise<true>(f, t, table);
+}
+
+std::uint32_t get_representant(std::uint32_t f, const canonisation_table& table) {
+  packed_transform unused;
+  return canonise<false>(f ^ (0u - (f >> 31)), unused, table);
+}
+
+std::span<const std::uint8_t> stabiliser_walk(const canonisation_table& table, std::uint16_t v) {
+  const std::uint8_t c = table.class_of[v % 1984];
+  if (c == 255 || table.walks[c].representative != v) return {};
+  return {table.walk_moves + table.walks[c].begin, table.walks[c].length};
+}
+
+unsigned stabiliser_size(const canonisation_table& table, std::uint16_t v) {
+  const std::uint8_t c = table.class_of[v % 1984];
+  if (c == 255 || table.walks[c].representative != v) return 0;
+  return table.walks[c].stabiliser_size;
+}
+
+}  // namespace opt5
