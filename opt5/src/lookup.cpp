@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "npn_internal.hpp"
 
@@ -36,8 +37,12 @@ void apply_perm(gatevec_fast& chain, const transform& t) {
 }
 
 std::uint32_t normalise_chain_fast(gatevec_fast& chain, const std::uint16_t* tableau) {
-  std::uint32_t value[32] = {};
-  for (unsigned k = 0; k < 6; ++k) value[k] = kNodeValues[k];
+  // Nodes 0..5, then one per gate; an index beyond the gates computed so far
+  // reads as 0.
+  static constexpr std::uint32_t kStart[32] = {kNodeValues[0], kNodeValues[1], kNodeValues[2],
+                                               kNodeValues[3], kNodeValues[4], kNodeValues[5]};
+  std::uint32_t value[32];
+  std::memcpy(value, kStart, sizeof value);
   std::uint32_t neg = 0;  // bit n: the value stored for node n is complemented
   const unsigned length = chain.length < kMaxGates ? chain.length : kMaxGates;
   for (unsigned i = 0; i < length; ++i) {

@@ -196,6 +196,21 @@ void build_walks(canonisation_table& table) {
   if (classes != kClasses4) broken("wrong number of representatives");
 }
 
+/// Fills path[] by following the move region from every normal word.
+void fill_paths(canonisation_table& table) {
+  for (std::uint32_t i = 0; i < kNormalWords4; ++i) {
+    std::uint32_t w = i << 16, path = 0;
+    for (unsigned k = 0;; ++k) {
+      const unsigned m = table.move[w >> 16];
+      if (m == 0) break;
+      if (k == 7 || m > 14) broken("move path longer than seven");
+      path |= m << (4 * k);
+      w = move_word(w, m);
+    }
+    table.path[i] = path;
+  }
+}
+
 /// The word after each rotation: rotation k has node k + 1 of f at node 1 and
 /// the other four nodes, in increasing order, at nodes 2..5; its transform.
 constexpr packed_transform kRotationTransform[5] = {0x543210, 0x543120, 0x542130, 0x532140,
@@ -247,10 +262,11 @@ inline std::uint32_t canonise(std::uint32_t f, packed_transform& t_out,
       t ^= 1;
     }
     // Bring the upper half to v along the move region (every word on the way
-    // stays normal).
-    for (int m; (m = table.move[w >> 16]) != 0;) {
-      w = move_word(w, m);
-      if constexpr (Track) t = move_packed(t, m);
+    // stays normal): seven moves, the missing ones no-ops.
+    std::uint32_t path = table.path[w >> 16];
+    for (int k = 0; k < 7; ++k, path >>= 4) {
+      w = move_word(w, path & 15u);
+      if constexpr (Track) t = move_packed(t, path & 15u);
     }
     if (w < best) best = w, best_t = t;
     // Every other transform that keeps the upper half at v.
@@ -381,6 +397,7 @@ void prepare_table(canonisation_table& table) {
   run_dijkstra(table.representative, table.move);
   init_tableau(table.tableau);
   build_walks(table);
+  fill_paths(table);
 }
 
 std::uint32_t canonise_circuit_fast(std::uint32_t f, transform& t,

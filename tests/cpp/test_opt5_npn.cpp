@@ -53,6 +53,14 @@ TEST(Npn, SparseAndDenseRandomWordsMatchBruteForce) {
   }
 }
 
+TEST(Npn, TheBenchmarkWalkIsTheBruteForceMinimum) {
+  std::mt19937_64 rng(0x5eed0007);
+  for (int i = 0; i < 3000; ++i) {
+    const auto f = static_cast<std::uint32_t>(rng());
+    ASSERT_EQ(plain::npn_walk(f), plain::npn_brute(f, 5)) << f;
+  }
+}
+
 TEST(Npn, ResultDependsOnlyOnTheClass) {
   std::mt19937_64 rng(0x5eed0003);
   for (int i = 0; i < 100000; ++i) {

@@ -82,6 +82,11 @@ TEST(CanonisationTable, MoveRegionFollowsShortestPaths) {
     }
     ASSERT_EQ(w >> 16, table().representative[i]) << i;
     ASSERT_EQ(steps, dist[i]) << i;
+    // The packed path holds the same moves.
+    std::uint32_t v = i << 16;
+    for (std::uint32_t p = table().path[i]; p != 0; p >>= 4) v = opt5::apply_move(v, p & 15);
+    ASSERT_EQ(v, w) << i;
+    ASSERT_LT(table().path[i], 1u << (4 * steps)) << i;
     ++histogram[steps];
   }
   const std::map<int, int> expected = {{0, 222},  {1, 1834}, {2, 5940}, {3, 9789},

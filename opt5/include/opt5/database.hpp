@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <span>
 #include <vector>
@@ -25,6 +26,27 @@ namespace opt5 {
 inline constexpr std::size_t kRecordBytes = 15;
 inline constexpr std::size_t kDatabaseRecords = 616124;
 inline constexpr std::size_t kDatabaseBytes = kDatabaseRecords * kRecordBytes;  // 9,241,860
+
+/// Memory for huge_page_allocator: blocks of 2 MiB and more are 2 MiB-aligned
+/// and marked for huge pages; released with std::free.
+void* allocate_huge(std::size_t bytes);
+
+/// Allocator for the large arrays of the chain map: blocks of 2 MiB and more
+/// are aligned to 2 MiB and marked for transparent huge pages, which turns
+/// thousands of page faults on the first fill into a handful.
+template <class T>
+struct huge_page_allocator {
+  using value_type = T;
+  huge_page_allocator() = default;
+  template <class U>
+  huge_page_allocator(const huge_page_allocator<U>&) noexcept {}
+  T* allocate(std::size_t n) { return static_cast<T*>(allocate_huge(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+  template <class U>
+  friend bool operator==(const huge_page_allocator&, const huge_page_allocator<U>&) noexcept {
+    return true;
+  }
+};
 
 /// Map from a 32-bit key to a chain: open addressing with linear probing,
 /// Fibonacci hashing (multiplier 0x9E3779B97F4A7C15), load factor at most 0.5.
@@ -46,6 +68,9 @@ class chain_map {
       if (s.key == key) return &chains_[s.index];
     }
   }
+
+  /// Hints that `key` is about to be inserted or looked up.
+  void prefetch(std::uint32_t key) const noexcept { __builtin_prefetch(&slots_[slot_of(key)], 1); }
 
   std::size_t size() const noexcept { return chains_.size(); }
   std::size_t slot_count() const noexcept { return slots_.size(); }
@@ -72,8 +97,8 @@ class chain_map {
   }
   void rehash(std::size_t slot_count);
 
-  std::vector<slot> slots_;
-  std::vector<gatevec_fast> chains_;
+  std::vector<slot, huge_page_allocator<slot>> slots_;
+  std::vector<gatevec_fast, huge_page_allocator<gatevec_fast>> chains_;
   std::size_t mask_ = 0;
   unsigned shift_ = 64;
 };

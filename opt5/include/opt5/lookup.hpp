@@ -21,9 +21,11 @@ void populate_perm(std::uint8_t table[16], const transform& t);
 /// output literal the same way.
 void apply_perm(gatevec_fast& chain, const transform& t);
 
-/// The function the chain computes. Rewrites each gate word in place so that
-/// it reads its inputs uncomplemented (complements folded by `tableau`) and
-/// the output literal so that it names the uncomplemented node value.
+/// The function the chain computes. Rewrites the gate words in place: bits
+/// 0..2 then describe each gate on the stored (possibly complemented) values
+/// of its inputs, bit 15 is cleared (the complement is carried to the readers
+/// through `tableau`), bits 3 and 9 are left as they were; the output literal
+/// is adjusted to name the stored value.
 std::uint32_t normalise_chain_fast(gatevec_fast& chain, const std::uint16_t* tableau);
 
 /// A chain computing f, checked: the representative's chain rewritten for f.

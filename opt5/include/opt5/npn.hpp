@@ -49,7 +49,8 @@ inline constexpr std::size_t kWalkCapacity = 8192;
 ///          complement); entries 0..15 and 512..527 are defined
 ///   99360  class_of[V % 1984]: index of representative V among the 222
 ///          (V % 1984 is distinct for them), 255 elsewhere
-/// and after it the stabiliser walks of the 222 representatives.
+/// and after it the stabiliser walks of the 222 representatives and the move
+/// paths of the normal words.
 struct canonisation_table {
   std::uint16_t representative[kNormalWords4];
   std::uint8_t move[kNormalWords4];
@@ -71,6 +72,11 @@ struct canonisation_table {
   };
   walk walks[kClasses4];
   std::uint8_t walk_moves[kWalkCapacity];
+
+  /// path[i]: the moves of the move region from normal word i to its
+  /// representative, in order, four bits each from the low end, padded with
+  /// 0 (no move) to seven: the walk without a loop or a dependent load.
+  std::uint32_t path[kNormalWords4];
 };
 
 /// The elementary move `move` (1..14) applied to w: moves 1..6 exchange two of
