@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "npn_internal.hpp"
-
 namespace opt5 {
 
 void populate_perm(std::uint8_t table[16], const transform& t) {

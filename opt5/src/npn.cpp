@@ -50,6 +50,8 @@ constexpr std::uint16_t step4(std::uint16_t f, int code) {
 /// The move of the walk that corresponds to a step code (same effect on a transform).
 constexpr int step4_move(int code) { return code == 0 ? 8 : code == 255 ? 0 : code; }
 
+/// A table invariant that cannot fail unless the code above is wrong: the
+/// library's fatal path, like a chain that fails its check.
 [[noreturn]] void broken(const char* what) {
   std::fprintf(stderr, "opt5: canonisation table: %s\n", what);
   std::fflush(stderr);
@@ -406,11 +408,6 @@ std::uint32_t canonise_circuit_fast(std::uint32_t f, transform& t,
   const std::uint32_t r = canonise<true>(f, p, table);
   t = unpack_transform(p);
   return r;
-}
-
-std::uint32_t canonise_circuit_fast_packed(std::uint32_t f, packed_transform& t,
-                                           const canonisation_table& table) {
-  return canonise<true>(f, t, table);
 }
 
 std::uint32_t get_representant(std::uint32_t f, const canonisation_table& table) {

@@ -1,5 +1,5 @@
-// Internals shared by the canonicaliser and the lookup: elementary moves as
-// branch-free word operations, and transforms packed into one word.
+// Internals of the canonicaliser: elementary moves as branch-free word
+// operations, and transforms packed into one word.
 #pragma once
 
 #include <cstdint>
@@ -59,9 +59,5 @@ inline packed_transform move_packed(packed_transform t, unsigned m) {
 
 /// The transform of a packed one.
 transform unpack_transform(packed_transform p);
-
-/// canonise_circuit_fast with the transform left packed.
-std::uint32_t canonise_circuit_fast_packed(std::uint32_t f, packed_transform& t,
-                                           const canonisation_table& table);
 
 }  // namespace opt5

@@ -58,14 +58,6 @@ TEST(GateChain, ApplyOper8r) {
   for (char other : {'\0', '-', '*', '^', '!', 'a'}) EXPECT_EQ(opt5::apply_oper8r(a, other, b), 0u);
 }
 
-TEST(GateChain, OperatorCodesComputeTheirFunctions) {
-  const std::uint32_t a = 0x0000FFFF, b = 0x00FF00FF;
-  EXPECT_EQ(opt5::eval_op(opt5::kOpAnd, a, b), a & b);
-  EXPECT_EQ(opt5::eval_op(opt5::kOpOr, a, b), a | b);
-  EXPECT_EQ(opt5::eval_op(opt5::kOpXor, a, b), a ^ b);
-  EXPECT_EQ(opt5::eval_op(opt5::kOpAndNot, a, b), a & ~b);
-}
-
 TEST(GateChain, AndOfVariablesZeroAndOne) {
   opt5::gatevec_fast c{};
   c.gates[0] = opt5::make_gate(5, 4, 4);
@@ -93,17 +85,6 @@ TEST(GateChain, NormaliseMatchesPlainEvaluation) {
     }
     ASSERT_EQ(opt5::eval_chain(n), expected);
   }
-}
-
-TEST(GateChain, PopulatePerm) {
-  std::uint8_t tab[16];
-  std::fill(std::begin(tab), std::end(tab), 0xAA);
-  opt5::populate_perm(tab, opt5::transform{{1, -3, 1, 2, -5, 4}});
-  const std::uint8_t expected[16] = {0, ((3 ^ 1) << 1) | 1, (1 ^ 2) << 1, (2 ^ 3) << 1,
-                                     ((5 ^ 4) << 1) | 1, (4 ^ 5) << 1};
-  EXPECT_TRUE(std::equal(std::begin(tab), std::end(tab), std::begin(expected)));
-  opt5::populate_perm(tab, opt5::transform::identity());
-  for (std::uint8_t b : tab) EXPECT_EQ(b, 0);
 }
 
 TEST(GateChain, ApplyPermRewritesTheFunctionByTheTransform) {
