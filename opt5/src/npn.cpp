@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include <smmintrin.h>
+
 #include "npn_internal.hpp"
 
 namespace opt5 {
@@ -193,12 +195,18 @@ void build_walks(canonisation_table& table) {
       }
     }
     walk.length = static_cast<std::uint16_t>(used - walk.begin);
+    walk.packed = 0;
+    if (walk.length <= canonisation_table::kShortWalk)
+      for (unsigned k = 0; k < walk.length; ++k)
+        walk.packed |= std::uint32_t{table.walk_moves[walk.begin + k]} << (4 * k);
     ++classes;
   }
   if (classes != kClasses4) broken("wrong number of representatives");
 }
 
-/// Fills path[] by following the move region from every normal word.
+/// Fills path[] by following the move region from every normal word. The
+/// output complements of the odd moves commute with every move, so they are
+/// gathered into bit 31 and each odd move is stored as its even partner.
 void fill_paths(canonisation_table& table) {
   for (std::uint32_t i = 0; i < kNormalWords4; ++i) {
     std::uint32_t w = i << 16, path = 0;
@@ -206,7 +214,9 @@ void fill_paths(canonisation_table& table) {
       const unsigned m = table.move[w >> 16];
       if (m == 0) break;
       if (k == 7 || m > 14) broken("move path longer than seven");
-      path |= m << (4 * k);
+      const bool odd = m >= 7 && (m & 1u);
+      path |= (odd ? m + 1 : m) << (4 * k);
+      path ^= odd ? 0x80000000u : 0u;
       w = move_word(w, m);
     }
     table.path[i] = path;
@@ -231,31 +241,47 @@ inline std::uint32_t canonise(std::uint32_t f, packed_transform& t_out,
   r[2] = delta_swap(r[1], 12, 0x0000F0F0u);
   r[3] = delta_swap(r[2], 14, 0x0000CCCCu);
   r[4] = delta_swap(r[3], 15, 0x0000AAAAu);
-  // Rank the ten halves by their four-input representatives.
-  std::uint32_t rep[10];
-  for (int k = 0; k < 5; ++k) {
-    const std::uint32_t hi = r[k] >> 16, lo = r[k] & 0xFFFFu;
-    rep[2 * k] = table.representative[(hi ^ (0u - (hi >> 15))) & 0x7FFFu];
-    rep[2 * k + 1] = table.representative[(lo ^ (0u - (lo >> 15))) & 0x7FFFu];
-  }
-  std::uint32_t v = rep[0];
-  for (int c = 1; c < 10; ++c) v = std::min(v, rep[c]);
-  unsigned candidates = 0;
-  for (int c = 0; c < 10; ++c) candidates |= unsigned{rep[c] == v} << c;
+  // Rank the ten halves by their four-input representatives. Candidate
+  // c = 2k + h is the upper (h = 0) or lower (h = 1) half of r[k]; the first
+  // eight are the 16-bit lanes of one vector, lane c, the last two apart. A
+  // half with bit 15 set is complemented first.
+  __m128i halves = _mm_set_epi32(static_cast<int>(r[3]), static_cast<int>(r[2]),
+                                 static_cast<int>(r[1]), static_cast<int>(r[0]));
+  halves = _mm_or_si128(_mm_slli_epi32(halves, 16), _mm_srli_epi32(halves, 16));
+  halves = _mm_xor_si128(halves, _mm_srai_epi16(halves, 15));
+  alignas(16) std::uint16_t half[8];
+  _mm_store_si128(reinterpret_cast<__m128i*>(half), halves);
+  const std::uint16_t* const rep = table.representative;
+  const __m128i reps = _mm_set_epi16(
+      static_cast<short>(rep[half[7]]), static_cast<short>(rep[half[6]]),
+      static_cast<short>(rep[half[5]]), static_cast<short>(rep[half[4]]),
+      static_cast<short>(rep[half[3]]), static_cast<short>(rep[half[2]]),
+      static_cast<short>(rep[half[1]]), static_cast<short>(rep[half[0]]));
+  const std::uint32_t hi4 = r[4] >> 16, lo4 = r[4] & 0xFFFFu;
+  const std::uint32_t rep8 = rep[(hi4 ^ (0u - (hi4 >> 15))) & 0x7FFFu];
+  const std::uint32_t rep9 = rep[(lo4 ^ (0u - (lo4 >> 15))) & 0x7FFFu];
+  const std::uint32_t v = std::min(
+      {static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_minpos_epu16(reps)) & 0xFFFF), rep8, rep9});
+  // Bit 2c set: candidate c reaches v.
+  unsigned candidates = static_cast<unsigned>(_mm_movemask_epi8(
+                            _mm_cmpeq_epi16(reps, _mm_set1_epi16(static_cast<short>(v))))) &
+                        0x5555u;
+  candidates |= (unsigned{rep8 == v} << 16) | (unsigned{rep9 == v} << 18);
 
   const auto& walk = table.walks[table.class_of[v % 1984]];
   const std::uint8_t* const walk_begin = table.walk_moves + walk.begin;
   const std::uint8_t* const walk_end = walk_begin + walk.length;
+  const bool short_walk = walk.length <= canonisation_table::kShortWalk;
 
   std::uint32_t best = ~0u;
   packed_transform best_t = kIdentityPacked;
   while (candidates != 0) {
-    const int c = __builtin_ctz(candidates);
+    const int c = __builtin_ctz(candidates) >> 1;
     candidates &= candidates - 1;
     const int k = c >> 1;
     std::uint32_t w = r[k];
     packed_transform t = kRotationTransform[k];
-    if (c & 1) {
+    if (c & 1) {  // the lower half: exchange the halves
       w = (w << 16) | (w >> 16);
       t ^= 0x80;  // t[1] = -(k + 1)
     }
@@ -263,21 +289,31 @@ inline std::uint32_t canonise(std::uint32_t f, packed_transform& t_out,
       w = ~w;
       t ^= 1;
     }
-    // Bring the upper half to v along the move region (every word on the way
-    // stays normal): seven moves, the missing ones no-ops.
+    // Bring the upper half to v along the move region: seven moves, the
+    // missing ones no-ops, then the gathered output complement.
     std::uint32_t path = table.path[w >> 16];
-    for (int k = 0; k < 7; ++k, path >>= 4) {
-      w = move_word(w, path & 15u);
+    const std::uint32_t flip = path >> 31;
+    for (int i = 0; i < 7; ++i, path >>= 4) {
+      w = move_word_inputs(w, path & 15u);
       if constexpr (Track) t = move_packed(t, path & 15u);
     }
+    w ^= 0u - flip;
+    if constexpr (Track) t ^= flip;
     if (w < best) best = w, best_t = t;
-    // Every other transform that keeps the upper half at v.
-    for (const std::uint8_t* p = walk_begin; p != walk_end; ++p) {
-      w = move_word(w, *p);
+    // Every other transform that keeps the upper half at v. Most walks are
+    // short (a stabiliser of one or two elements) and go without a loop.
+    auto step = [&](unsigned m) {
+      w = move_word_inputs(w, m);
       const std::uint32_t neg = 0u - (w >> 31);
       w ^= neg;
-      if constexpr (Track) t = move_packed(t, *p) ^ (neg & 1u);
+      if constexpr (Track) t = move_packed(t, m) ^ (neg & 1u);
       if (w < best) best = w, best_t = t;
+    };
+    if (short_walk) {
+      std::uint32_t p = walk.packed;
+      for (unsigned i = 0; i < canonisation_table::kShortWalk; ++i, p >>= 4) step(p & 15u);
+    } else {
+      for (const std::uint8_t* p = walk_begin; p != walk_end; ++p) step(*p);
     }
     // A constant half: the walk above covered every transform of the other
     // half, and any other candidate yields the same words.

@@ -51,6 +51,13 @@ inline std::uint32_t move_word(std::uint32_t w, unsigned m) {
   return delta_swap(w, op.shift, op.mask) ^ op.flip;
 }
 
+/// Move m (0..15) applied to a word without its output complement: the
+/// whole move for the even ones, which the paths and walks use.
+inline std::uint32_t move_word_inputs(std::uint32_t w, unsigned m) {
+  const MoveOps& op = kMoves[m & 15u];
+  return delta_swap(w, op.shift, op.mask);
+}
+
 /// Move m (0..15) applied to a packed transform.
 inline packed_transform move_packed(packed_transform t, unsigned m) {
   const MoveOps& op = kMoves[m & 15u];

@@ -82,11 +82,17 @@ TEST(CanonisationTable, MoveRegionFollowsShortestPaths) {
     }
     ASSERT_EQ(w >> 16, table().representative[i]) << i;
     ASSERT_EQ(steps, dist[i]) << i;
-    // The packed path holds the same moves.
+    // The packed path: the same moves, odd ones as their even partners with
+    // the output complements gathered in bit 31.
+    const std::uint32_t path = table().path[i];
     std::uint32_t v = i << 16;
-    for (std::uint32_t p = table().path[i]; p != 0; p >>= 4) v = opt5::apply_move(v, p & 15);
+    for (std::uint32_t p = path & 0x0FFFFFFFu; p != 0; p >>= 4) {
+      ASSERT_EQ((p & 15) >= 7 && (p & 1), false) << i;
+      v = opt5::apply_move(v, p & 15);
+    }
+    if (path >> 31) v = ~v;
     ASSERT_EQ(v, w) << i;
-    ASSERT_LT(table().path[i], 1u << (4 * steps)) << i;
+    ASSERT_LT(path & 0x0FFFFFFFu, 1u << (4 * steps)) << i;
     ++histogram[steps];
   }
   const std::map<int, int> expected = {{0, 222},  {1, 1834}, {2, 5940}, {3, 9789},

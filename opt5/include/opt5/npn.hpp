@@ -69,13 +69,19 @@ struct canonisation_table {
     std::uint16_t stabiliser_size;
     std::uint16_t begin;
     std::uint16_t length;
+    /// A walk of at most kShortWalk moves, four bits each from the low end,
+    /// padded with 0 (no move): walked without a data-dependent loop.
+    std::uint32_t packed;
   };
+  static constexpr unsigned kShortWalk = 2;
   walk walks[kClasses4];
   std::uint8_t walk_moves[kWalkCapacity];
 
   /// path[i]: the moves of the move region from normal word i to its
   /// representative, in order, four bits each from the low end, padded with
-  /// 0 (no move) to seven: the walk without a loop or a dependent load.
+  /// 0 (no move) to seven, each odd move (7..13) stored as the following even
+  /// one and their output complements gathered in bit 31: the walk without a
+  /// loop or a dependent load.
   std::uint32_t path[kNormalWords4];
 };
 
