@@ -83,6 +83,93 @@ void fill_representatives(std::uint16_t* representative) {
   }
 }
 
+// --- transforms as position maps ---------------------------------------------
+
+/// Where each bit position of a 16-bit half goes under a transform without
+/// output complement.
+using position_map = std::array<std::uint8_t, 16>;
+
+constexpr position_map kIdentityMap = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+
+/// The 24 permutations of the four position bits, the identity first:
+/// kPerms[i][b] is the image of bit b.
+constexpr std::array<std::array<std::uint8_t, 4>, 24> kPerms = [] {
+  std::array<std::array<std::uint8_t, 4>, 24> out{};
+  std::array<std::uint8_t, 4> p = {0, 1, 2, 3};
+  for (auto& o : out) {
+    o = p;
+    std::next_permutation(p.begin(), p.end());
+  }
+  return out;
+}();
+
+/// sigma followed by move m (a swap or an input complement); only_probes:
+/// just the positions code_of reads.
+position_map then_move(const position_map& sigma, unsigned m, bool only_probes = false) {
+  position_map out = sigma;
+  for (int p = 0; p < 16; ++p)
+    if (!only_probes || (p & (p - 1)) == 0)
+      out[p] = static_cast<std::uint8_t>(__builtin_ctz(move_word_inputs(1u << sigma[p], m)));
+  return out;
+}
+
+/// The code of sigma followed by an optional complement. Only the images of
+/// positions 0, 1, 2, 4 and 8 are read: sigma(p) = P(p) XOR c, so c is the
+/// image of 0 and P is fixed by the images of the four single bits.
+std::uint16_t code_of(const position_map& sigma, bool complement) {
+  const unsigned c = sigma[0];
+  std::array<std::uint8_t, 4> image{};
+  for (unsigned b = 0; b < 4; ++b) {
+    const unsigned x = sigma[1u << b] ^ c;
+    if (x == 0 || (x & (x - 1)) != 0) broken("a transform is not a permutation of the input bits");
+    image[b] = static_cast<std::uint8_t>(__builtin_ctz(x));
+  }
+  for (unsigned i = 0; i < 24; ++i)
+    if (kPerms[i] == image) return static_cast<std::uint16_t>(i | (c << 5) | (complement ? 1u << 9 : 0u));
+  broken("a transform is not a permutation of the input bits");
+}
+
+/// The transform with code `code` applied to the 16-bit half x.
+inline std::uint32_t apply_code(const canonisation_table& table, unsigned code, std::uint32_t x) {
+  const unsigned perm = code & 31u, c = (code >> 5) & 15u;
+  std::uint32_t m = table.permute[perm][0][x & 255u] | table.permute[perm][1][x >> 8];
+  const std::uint32_t swap = 0u - ((c >> 3) & 1u);  // exchange the bytes when c >= 8
+  m = (m & ~swap) | ((((m << 8) | (m >> 8)) & 0xFFFFu) & swap);
+  m = table.flip_low[c & 7u][m & 255u] | (std::uint32_t{table.flip_low[c & 7u][m >> 8]} << 8);
+  return (m ^ (0u - ((code >> 9) & 1u))) & 0xFFFFu;
+}
+
+/// Fills permute, flip_low and direct (after path).
+void fill_direct(canonisation_table& table) {
+  for (unsigned i = 0; i < 24; ++i)
+    for (unsigned h = 0; h < 2; ++h)
+      for (unsigned x = 0; x < 256; ++x) {
+        unsigned out = 0;
+        for (unsigned bit = 0; bit < 8; ++bit) {
+          if (!((x >> bit) & 1u)) continue;
+          const unsigned p = bit + 8 * h;
+          unsigned image = 0;
+          for (unsigned b = 0; b < 4; ++b) image |= ((p >> b) & 1u) << kPerms[i][b];
+          out |= 1u << image;
+        }
+        table.permute[i][h][x] = static_cast<std::uint16_t>(out);
+      }
+  for (unsigned c = 0; c < 8; ++c)
+    for (unsigned x = 0; x < 256; ++x) {
+      unsigned out = 0;
+      for (unsigned bit = 0; bit < 8; ++bit) out |= ((x >> bit) & 1u) << (bit ^ c);
+      table.flip_low[c][x] = static_cast<std::uint8_t>(out);
+    }
+  for (std::uint32_t i = 0; i < kNormalWords4; ++i) {
+    position_map sigma = kIdentityMap;
+    for (std::uint32_t p = table.path[i] & 0x0FFFFFFFu; p != 0; p >>= 4)
+      sigma = then_move(sigma, p & 15u, true);
+    table.direct[i] = code_of(sigma, (table.path[i] >> 31) != 0);
+    if (apply_code(table, table.direct[i], i) != table.representative[i])
+      broken("a direct path misses its representative");
+  }
+}
+
 // --- stabiliser walks ---------------------------------------------------------
 
 /// The moves a walk uses: the ten that act on the inputs alone (output
@@ -99,6 +186,7 @@ struct TransformGraph {
   std::array<std::int16_t, kStates> order{};   // breadth-first order from the identity
   std::array<std::int16_t, kStates> parent{};  // parent in that order
   std::array<std::int8_t, kStates> via{};      // move index from the parent
+  std::array<position_map, kStates> sigma{};   // where each state moves the bits
 
   TransformGraph() : dist(kStates * kStates, 0xFF), first(kStates * kStates, 0xFF) {
     // States are the packed transforms with t[0] ignored; key = fields 2..5.
@@ -141,6 +229,11 @@ struct TransformGraph {
       }
       if (src == 0) std::copy(queue.begin(), queue.end(), order.begin());
     }
+    sigma[0] = kIdentityMap;
+    for (int j = 1; j < kStates; ++j) {
+      const int s = order[j];
+      sigma[s] = then_move(sigma[parent[s]], kWalkMoves[via[s]]);
+    }
   }
 };
 
@@ -151,7 +244,7 @@ struct TransformGraph {
 void build_walks(canonisation_table& table) {
   const TransformGraph g;
   std::fill(std::begin(table.class_of), std::end(table.class_of), std::uint8_t{255});
-  std::size_t classes = 0, used = 0;
+  std::size_t classes = 0, used = 0, elements = 0;
   std::array<std::uint16_t, kStates> image{};
   std::array<bool, kStates> in_stab{}, passed{};
   for (std::uint32_t v = 0; v < kNormalWords4; ++v) {
@@ -178,6 +271,16 @@ void build_walks(canonisation_table& table) {
     walk.representative = static_cast<std::uint16_t>(v);
     walk.stabiliser_size = static_cast<std::uint16_t>(remaining + 1);
     walk.begin = static_cast<std::uint16_t>(used);
+    // The stabiliser as transform codes, for the representative-only search.
+    walk.first_element = static_cast<std::uint16_t>(elements);
+    for (int st = 1; st < kStates; ++st) {
+      if (!in_stab[st]) continue;
+      const position_map& sigma = g.sigma[st];
+      std::uint32_t raw = 0;
+      for (int p = 0; p < 16; ++p) raw |= ((v >> p) & 1u) << sigma[p];
+      if (elements == kElementCapacity) broken("element capacity exceeded");
+      table.elements[elements++] = code_of(sigma, raw != v);
+    }
     int cur = 0;
     while (remaining > 0) {
       int target = -1;
@@ -269,6 +372,32 @@ inline std::uint32_t canonise(std::uint32_t f, packed_transform& t_out,
   candidates |= (unsigned{rep8 == v} << 16) | (unsigned{rep9 == v} << 18);
 
   const auto& walk = table.walks[table.class_of[v % 1984]];
+  if constexpr (!Track) {
+    // The representative alone: every candidate's upper half becomes v, so
+    // only the lower halves compete. Each is brought along its direct path
+    // and through the stabiliser by table lookups, with no chain of moves.
+    const std::uint16_t* const element = table.elements + walk.first_element;
+    const unsigned others = walk.stabiliser_size - 1u;
+    std::uint32_t best_low = ~0u;
+    while (candidates != 0) {
+      const int c = __builtin_ctz(candidates) >> 1;
+      candidates &= candidates - 1;
+      std::uint32_t w = r[c >> 1];
+      if (c & 1) w = (w << 16) | (w >> 16);
+      w ^= 0u - (w >> 31);
+      const std::uint32_t low = apply_code(table, table.direct[w >> 16], w & 0xFFFFu);
+      best_low = std::min(best_low, low);
+      if (others <= 1) {
+        best_low = std::min(best_low, apply_code(table, others ? element[0] : 0u, low));
+      } else {
+        for (unsigned i = 0; i < others; ++i)
+          best_low = std::min(best_low, apply_code(table, element[i], low));
+      }
+      if (v == 0) break;  // see below
+    }
+    t_out = kIdentityPacked;
+    return (v << 16) | best_low;
+  }
   const std::uint8_t* const walk_begin = table.walk_moves + walk.begin;
   const std::uint8_t* const walk_end = walk_begin + walk.length;
   const bool short_walk = walk.length <= canonisation_table::kShortWalk;
@@ -436,6 +565,7 @@ void prepare_table(canonisation_table& table) {
   init_tableau(table.tableau);
   build_walks(table);
   fill_paths(table);
+  fill_direct(table);
 }
 
 std::uint32_t canonise_circuit_fast(std::uint32_t f, transform& t,

@@ -13,12 +13,15 @@ using opt5_test::to_plain;
 
 namespace {
 
-// Checks the fast representative of a normal word against the brute-force
-// minimum, its transform against the definition, and that it is a fixed point.
+// Checks the fast representative of a normal word (with and without the
+// transform) against the brute-force minimum, its transform against the
+// definition, and that it is a fixed point.
 void check_canonical(std::uint32_t f) {
   opt5::transform t;
   const std::uint32_t r = opt5::canonise_circuit_fast(f, t, table());
   ASSERT_EQ(r, plain::npn_brute(f, 5)) << std::hex << "f = 0x" << f;
+  ASSERT_EQ(opt5::get_representant(f, table()), r) << std::hex << "f = 0x" << f;
+  ASSERT_EQ(opt5::get_representant(~f, table()), r) << std::hex << "f = 0x" << f;
   ASSERT_TRUE(plain::transform_holds(f, r, to_plain(t))) << std::hex << "f = 0x" << f;
   opt5::transform again;
   ASSERT_EQ(opt5::canonise_circuit_fast(r, again, table()), r) << std::hex << "r = 0x" << r;

@@ -38,6 +38,8 @@ inline constexpr std::size_t kClasses4 = 222;
 inline constexpr std::size_t kCanonisationTableBytes = 102400;
 /// Capacity of the stabiliser walks, in moves, over all representatives.
 inline constexpr std::size_t kWalkCapacity = 8192;
+/// Capacity of the stabiliser element lists over all representatives.
+inline constexpr std::size_t kElementCapacity = 2048;
 
 /// The canonisation table, filled once by prepare_table and read-only after.
 /// The first 102,400 bytes are laid out at fixed offsets:
@@ -72,6 +74,9 @@ struct canonisation_table {
     /// A walk of at most kShortWalk moves, four bits each from the low end,
     /// padded with 0 (no move): walked without a data-dependent loop.
     std::uint32_t packed;
+    /// elements[first_element .. + stabiliser_size - 1): the stabiliser
+    /// without the identity, as transform codes (see `direct`).
+    std::uint16_t first_element;
   };
   static constexpr unsigned kShortWalk = 2;
   walk walks[kClasses4];
@@ -83,6 +88,18 @@ struct canonisation_table {
   /// one and their output complements gathered in bit 31: the walk without a
   /// loop or a dependent load.
   std::uint32_t path[kNormalWords4];
+
+  /// Four-input transforms applied to a 16-bit half in one go, for the
+  /// representative alone. Such a transform, followed by an optional
+  /// complement, moves the bit at position p to P(p) XOR c, P a permutation
+  /// of the four position bits; its code is (index of P among 24) | c << 5 |
+  /// complement << 9. permute[P][h][x] places byte x of half h (0 low, 1
+  /// high) by P; flip_low[c][x] moves bit i of byte x to bit i XOR c (c < 8).
+  std::uint16_t permute[24][2][256];
+  std::uint8_t flip_low[8][256];
+  /// direct[i]: the code of path[i], from normal word i to its representative.
+  std::uint16_t direct[kNormalWords4];
+  std::uint16_t elements[kElementCapacity];
 };
 
 /// The elementary move `move` (1..14) applied to w: moves 1..6 exchange two of
