@@ -305,6 +305,8 @@ void build_walks(canonisation_table& table) {
     ++classes;
   }
   if (classes != kClasses4) broken("wrong number of representatives");
+  for (std::uint32_t i = 0; i < kNormalWords4; ++i)
+    table.class_index[i] = table.class_of[table.representative[i] % 1984];
 }
 
 /// Fills path[] by following the move region from every normal word. The
@@ -354,24 +356,23 @@ inline std::uint32_t canonise(std::uint32_t f, packed_transform& t_out,
   halves = _mm_xor_si128(halves, _mm_srai_epi16(halves, 15));
   alignas(16) std::uint16_t half[8];
   _mm_store_si128(reinterpret_cast<__m128i*>(half), halves);
-  const std::uint16_t* const rep = table.representative;
-  const __m128i reps = _mm_set_epi16(
-      static_cast<short>(rep[half[7]]), static_cast<short>(rep[half[6]]),
-      static_cast<short>(rep[half[5]]), static_cast<short>(rep[half[4]]),
-      static_cast<short>(rep[half[3]]), static_cast<short>(rep[half[2]]),
-      static_cast<short>(rep[half[1]]), static_cast<short>(rep[half[0]]));
+  const std::uint8_t* const index = table.class_index;
+  const __m128i ranks = _mm_set_epi16(
+      index[half[7]], index[half[6]], index[half[5]], index[half[4]],
+      index[half[3]], index[half[2]], index[half[1]], index[half[0]]);
   const std::uint32_t hi4 = r[4] >> 16, lo4 = r[4] & 0xFFFFu;
-  const std::uint32_t rep8 = rep[(hi4 ^ (0u - (hi4 >> 15))) & 0x7FFFu];
-  const std::uint32_t rep9 = rep[(lo4 ^ (0u - (lo4 >> 15))) & 0x7FFFu];
-  const std::uint32_t v = std::min(
-      {static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_minpos_epu16(reps)) & 0xFFFF), rep8, rep9});
-  // Bit 2c set: candidate c reaches v.
+  const std::uint32_t rank8 = index[(hi4 ^ (0u - (hi4 >> 15))) & 0x7FFFu];
+  const std::uint32_t rank9 = index[(lo4 ^ (0u - (lo4 >> 15))) & 0x7FFFu];
+  const std::uint32_t least = std::min(
+      {static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_minpos_epu16(ranks)) & 0xFFFF), rank8, rank9});
+  // Bit 2c set: candidate c reaches the least representative.
   unsigned candidates = static_cast<unsigned>(_mm_movemask_epi8(
-                            _mm_cmpeq_epi16(reps, _mm_set1_epi16(static_cast<short>(v))))) &
+                            _mm_cmpeq_epi16(ranks, _mm_set1_epi16(static_cast<short>(least))))) &
                         0x5555u;
-  candidates |= (unsigned{rep8 == v} << 16) | (unsigned{rep9 == v} << 18);
+  candidates |= (unsigned{rank8 == least} << 16) | (unsigned{rank9 == least} << 18);
 
-  const auto& walk = table.walks[table.class_of[v % 1984]];
+  const auto& walk = table.walks[least];
+  const std::uint32_t v = walk.representative;
   if constexpr (!Track) {
     // The representative alone: every candidate's upper half becomes v, so
     // only the lower halves compete. Each is brought along its direct path

@@ -100,6 +100,10 @@ struct canonisation_table {
   /// direct[i]: the code of path[i], from normal word i to its representative.
   std::uint16_t direct[kNormalWords4];
   std::uint16_t elements[kElementCapacity];
+  /// class_index[i]: the index of the representative of normal word i among
+  /// the 222 (indices follow the order of the representatives): the ranking
+  /// of halves reads this half-size copy of the representative region.
+  std::uint8_t class_index[kNormalWords4];
 };
 
 /// The elementary move `move` (1..14) applied to w: moves 1..6 exchange two of
