@@ -51,8 +51,11 @@ inline constexpr std::size_t kElementCapacity = 2048;
 ///          complement); entries 0..15 and 512..527 are defined
 ///   99360  class_of[V % 1984]: index of representative V among the 222
 ///          (V % 1984 is distinct for them), 255 elsewhere
-/// and after it the stabiliser walks of the 222 representatives and the move
-/// paths of the normal words.
+/// and after it what the fast canonicaliser reads: the stabilisers of the 222
+/// representatives (as move walks and as transform codes), the move paths of
+/// the normal words (as moves and as transform codes), and a byte-wide copy
+/// of the representative region. The representative-only search uses the
+/// codes; the search that also reports a transform uses the moves.
 struct canonisation_table {
   std::uint16_t representative[kNormalWords4];
   std::uint8_t move[kNormalWords4];
@@ -117,7 +120,8 @@ void apply_move(transform& t, int move);
 /// 384 input transforms; t receives a transform leading from it back to f.
 std::uint16_t canonise_circuit_4(std::uint16_t f, transform& t);
 
-/// Fills the whole table: representatives, move region, tableau, walks.
+/// Fills the whole table: representatives, move region, tableau, stabilisers,
+/// paths.
 void prepare_table(canonisation_table& table);
 /// Fills the move region from the representative region (shortest move paths).
 void run_dijkstra(const std::uint16_t* representative, std::uint8_t* move);
