@@ -44,11 +44,16 @@ install: venv
 demo: install
 	$(VPY) tools/report.py
 
-build/cpp/build.ninja: | deps
-	meson setup build/cpp -Dmodule=false -Dtests=true -Dbuildtype=debugoptimized
+# The chain database is found at configure time: a build directory configured
+# before opt5/chains.bin arrived (or changed) is reconfigured.
+CHAINS := $(wildcard opt5/chains.bin)
+reconf = $(if $(wildcard $(1)/build.ninja),--reconfigure)
 
-build/asan/build.ninja: | deps
-	meson setup build/asan -Dmodule=false -Dtests=true -Dbuildtype=debug \
+build/cpp/build.ninja: $(CHAINS) | deps
+	meson setup $(call reconf,build/cpp) build/cpp -Dmodule=false -Dtests=true -Dbuildtype=debugoptimized
+
+build/asan/build.ninja: $(CHAINS) | deps
+	meson setup $(call reconf,build/asan) build/asan -Dmodule=false -Dtests=true -Dbuildtype=debug \
 	  -Db_sanitize=address,undefined -Db_lundef=false
 
 test-cpp: build/cpp/build.ninja
@@ -63,8 +68,8 @@ test-python: install
 
 test: deps test-cpp test-asan test-python
 
-build/bench/build.ninja: | deps
-	meson setup build/bench -Dmodule=false -Dbench=true -Dbuildtype=release
+build/bench/build.ninja: $(CHAINS) | deps
+	meson setup $(call reconf,build/bench) build/bench -Dmodule=false -Dbench=true -Dbuildtype=release
 
 bench: build/bench/build.ninja install
 	ninja -C build/bench

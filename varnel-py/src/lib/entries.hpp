@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <utility>
 #include <vector>
+#include <optional>
 
 #include "args.hpp"
 #include "fvalue.hpp"
@@ -60,5 +61,8 @@ std::vector<float> fragmentation_profile(const FValue& f);
 std::pair<std::uint64_t, float> fragmentation_peak(const FValue& f);
 std::vector<float> fragmentation_delta(const FValue& f);
 std::vector<float> fragmentation_delta2(const FValue& f);
+// Optimal five-input circuits
+std::optional<std::uint32_t> minimal_gates(const FValue& f);
+std::optional<FValue> npn_representant(const FValue& f);
 
 }  // namespace varnel::py::entries

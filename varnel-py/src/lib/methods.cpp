@@ -1,7 +1,8 @@
 // The methods of `Varnel`, one declaration each, in the order the class
 // declares them. Each entry names the C++ function that does the work; the
 // declaration machinery (method.hpp) handles binding, borrowing, conversion
-// and failures.
+// and failures. Methods whose data is an input of the build (the chain
+// database) are registered only when the build found it.
 #include "methods.hpp"
 
 #include "entries.hpp"
@@ -48,6 +49,10 @@ PyMethodDef* varnel_methods() {
       method<"influence", R::shared, &entries::influence, "var">(),
       method<"total_influence", R::shared, &entries::total_influence>(),
       method<"certificate_complexity", R::shared, &entries::certificate_complexity>(),
+#ifdef OPT5_HAVE_CHAINS
+      method<"minimal_gates", R::shared, &entries::minimal_gates>(),
+#endif
+      method<"npn_representant", R::shared, &entries::npn_representant>(),
       {nullptr, nullptr, 0, nullptr},
   };
   return methods;

@@ -42,6 +42,14 @@ struct ToPy<std::uint32_t> {
 };
 
 template <>
+struct ToPy<std::optional<std::uint32_t>> {
+  static PyRef convert(std::optional<std::uint32_t> v) {
+    if (!v) return PyRef::borrow(Py_None);
+    return ToPy<std::uint32_t>::convert(*v);
+  }
+};
+
+template <>
 struct ToPy<float> {
   static PyRef convert(float v) { return PyRef::checked(PyFloat_FromDouble(v)); }
 };
