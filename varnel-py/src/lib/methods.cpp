@@ -36,11 +36,16 @@ PyMethodDef* varnel_methods() {
       method<"information", R::shared, &entries::information, "vars">(),
       method<"encode", R::shared, &entries::encode>(),
       method<"decode", R::cls, &entries::decode, "raw">(),
-      method<"table", R::shared, &entries::table, "vars">(),
-      // #29, #30: exclusive borrow (the first call fills the frontier cache)
+#ifdef OPT5_HAVE_CHAINS
+      method<"minimal_gates", R::shared, &entries::minimal_gates>(),
+#endif
+      // frontier_size and max_frontier_size take the object exclusively (the first fills the frontier cache)
       method<"frontier_size", R::exclusive, &entries::frontier_size>(),
       method<"max_frontier_size", R::exclusive, &entries::max_frontier_size>(),
-      // #33 .. #40
+      method<"table", R::shared, &entries::table, "vars">(),
+#ifdef OPT5_HAVE_CHAINS
+      method<"npn_representant", R::shared, &entries::npn_representant>(),
+#endif
       method<"max_sensitivity", R::shared, &entries::max_sensitivity>(),
       method<"mean_sensitivity", R::shared, &entries::mean_sensitivity>(),
       method<"spectral_entropy", R::shared, &entries::spectral_entropy>(),
@@ -49,10 +54,6 @@ PyMethodDef* varnel_methods() {
       method<"influence", R::shared, &entries::influence, "var">(),
       method<"total_influence", R::shared, &entries::total_influence>(),
       method<"certificate_complexity", R::shared, &entries::certificate_complexity>(),
-#ifdef OPT5_HAVE_CHAINS
-      method<"minimal_gates", R::shared, &entries::minimal_gates>(),
-#endif
-      method<"npn_representant", R::shared, &entries::npn_representant>(),
       {nullptr, nullptr, 0, nullptr},
   };
   return methods;
