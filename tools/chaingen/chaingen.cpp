@@ -6,10 +6,12 @@
 // counts, compared with the published table, tell whether every chain is
 // optimal.
 //
-// Usage: chaingen WORKDIR [--out FILE] [--max-level N] [--keep K]
+// Usage: chaingen WORKDIR [--out FILE] [--max-level N] [--keep K] [--threads T]
+//                 [--from-level L] [--general 0|1]
 //
-// Each finished level is checkpointed to WORKDIR/state.bin, so a later run
-// resumes after the last finished level. Output: FILE (default
+// Each finished level L is checkpointed to WORKDIR/state-L.bin (state.bin is
+// the latest), so a later run resumes after the last finished level, or
+// after level L with --from-level L. Output: FILE (default
 // WORKDIR/chains.bin), one 15-byte record per class, by increasing key.
 //
 // Determinism: work is cut into chunks whose results depend only on the chunk
@@ -31,6 +33,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include <unistd.h>
+
 #include "canon.hpp"
 #include "chain.hpp"
 
@@ -40,6 +44,7 @@ namespace {
 
 constexpr std::uint64_t kTable[13] = {2, 2, 5, 20, 93, 389, 1988, 11382, 60713, 221541, 293455, 26535, 1};
 constexpr int kMaxLevel = 14;
+constexpr std::size_t kClasses = 616126;  // NPN classes of five-input functions
 constexpr int kOrbitLevels = 6;  // orbits kept for levels 0..6
 
 int g_keep = 8;        // stored chains per class
@@ -242,6 +247,7 @@ PhaseStats run_phase(const char* name, std::size_t n, std::size_t chunk,
                      const std::function<void(Worker&, std::size_t, std::size_t)>& fn) {
   double t0 = now_s();
   PhaseStats st;
+  if (g_classes.size() >= kClasses) return st;  // every class has its chain
   if (chunk == 0) chunk = 1;
   std::size_t nchunks = (n + chunk - 1) / chunk;
   std::atomic<std::size_t> next{0};
@@ -411,7 +417,7 @@ std::uint32_t forced(const Analysed& A, int ni, std::uint32_t x) {
   std::uint32_t v[kMaxNodes];
   std::memcpy(v, A.v, sizeof(std::uint32_t) * static_cast<std::size_t>(6 + A.n));
   v[ni] = x;
-  for (int j = ni - 6 + 1; j < A.n; ++j) v[6 + j] = eval_tt(A.c.g[j].tt, v[A.c.g[j].a], v[A.c.g[j].b]);
+  for (int j = std::max(0, ni - 5); j < A.n; ++j) v[6 + j] = eval_tt(A.c.g[j].tt, v[A.c.g[j].a], v[A.c.g[j].b]);
   return v[5 + A.n];
 }
 
@@ -420,6 +426,31 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
   analyse(A, rec);
   const int N = 6 + A.n;
   const int outn = N - 1;
+  if (mode == 2) {
+    // Node insertion: every use of node u (an input or a gate) reads
+    // t = phi(u, z) instead, z outside u's fanout.
+    for (int u = 1; u < outn; ++u) {
+      std::uint32_t D0 = forced(A, u, 0), D1 = forced(A, u, ~0u), DD = D0 ^ D1;
+      auto build = [&](std::uint32_t d) {
+        GChain c = A.c;
+        int t = c.add(u, static_cast<int>(d >> 4), kBoth[d & 15]);
+        for (int j = 0; j < A.n; ++j) {
+          if (c.g[j].a == u) c.g[j].a = static_cast<std::uint8_t>(t);
+          if (c.g[j].b == u) c.g[j].b = static_cast<std::uint8_t>(t);
+        }
+        return c;
+      };
+      for (int z = 1; z < N; ++z) {
+        if (A.fo[u] >> z & 1) continue;
+        for (int p = 0; p < 10; ++p) {
+          std::uint32_t t = eval_tt(kBoth[p], A.v[u], A.v[z]);
+          w.push(D0 ^ (DD & t), static_cast<std::uint32_t>(z << 4 | p));
+        }
+      }
+      w.flush(build);
+    }
+    return;
+  }
   if (mode == 0) {
     // extension
     auto build = [&](std::uint32_t d) {
@@ -517,11 +548,17 @@ void save_state(const std::string& dir, int level) {
     for (const Rec& r : c.chains) std::fwrite(r.data(), 16, 1, f);
   }
   if (std::fclose(f) != 0) { std::perror(tmp.c_str()); std::exit(1); }
-  std::rename(tmp.c_str(), (dir + "/state.bin").c_str());
+  std::string lv = dir + "/state-" + std::to_string(level) + ".bin";
+  std::rename(tmp.c_str(), lv.c_str());
+  std::string cur = dir + "/state.bin";
+  std::remove(cur.c_str());
+  if (link(lv.c_str(), cur.c_str()) != 0) { std::perror(cur.c_str()); std::exit(1); }
 }
 
-int load_state(const std::string& dir) {
-  FILE* f = std::fopen((dir + "/state.bin").c_str(), "rb");
+int load_state(const std::string& dir, int from) {
+  std::string name = from < 0 ? dir + "/state.bin" : dir + "/state-" + std::to_string(from) + ".bin";
+  FILE* f = std::fopen(name.c_str(), "rb");
+  if (!f && from >= 0) { std::fprintf(stderr, "no checkpoint %s\n", name.c_str()); std::exit(1); }
   if (!f) return -1;
   std::uint32_t hdr[3];
   if (std::fread(hdr, sizeof hdr, 1, f) != 1 || hdr[0] != 0x43474e31u) { std::fclose(f); return -1; }
@@ -586,17 +623,20 @@ bool write_output(const std::string& path) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s WORKDIR [--out FILE] [--max-level N] [--keep K] [--threads T]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s WORKDIR [--out FILE] [--max-level N] [--keep K] [--threads T] [--from-level L] [--general 0|1]\n", argv[0]);
     return 2;
   }
   std::string dir = argv[1], out = dir + "/chains.bin";
-  int max_level = 12;
+  int max_level = 12, from = -1;
+  bool general = true;
   for (int i = 2; i + 1 < argc; i += 2) {
     std::string a = argv[i];
     if (a == "--out") out = argv[i + 1];
     else if (a == "--max-level") max_level = std::atoi(argv[i + 1]);
     else if (a == "--keep") g_keep = std::atoi(argv[i + 1]);
     else if (a == "--threads") g_threads = std::atoi(argv[i + 1]);
+    else if (a == "--from-level") from = std::atoi(argv[i + 1]);
+    else if (a == "--general") general = std::atoi(argv[i + 1]) != 0;
     else { std::fprintf(stderr, "unknown option %s\n", a.c_str()); return 2; }
   }
   double t0 = now_s();
@@ -606,7 +646,7 @@ int main(int argc, char** argv) {
   g_done = &done;
   std::printf("canonicaliser ready in %.1fs\n", now_s() - t0);
 
-  int last = load_state(dir);
+  int last = load_state(dir, from);
   if (last < 0) {
     // Level 0: the constant and the single variable.
     for (std::uint32_t rep : {0u, 0x0000FFFFu}) {
@@ -629,7 +669,7 @@ int main(int argc, char** argv) {
   std::printf("state ready in %.1fs\n", now_s() - t0);
 
   for (int r = last + 1; r <= max_level; ++r) {
-    if (g_classes.size() >= 616126) break;
+    if (g_classes.size() >= kClasses) break;
     double tl = now_s();
     g_cur_level = r;
     std::printf("level %d\n", r);
@@ -638,6 +678,8 @@ int main(int argc, char** argv) {
     {
       auto refs = chains_of_level(r - 1);
       rule_chains("ext+insertion", refs, 0, false);
+      rule_chains("node insertion", refs, 2, false);
+      if (general) rule_chains("general insertion", refs, 0, true);
     }
     // Rewiring, repeated on the chains each round adds.
     std::vector<std::size_t> start;
