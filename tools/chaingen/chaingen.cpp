@@ -7,7 +7,8 @@
 // optimal.
 //
 // Usage: chaingen WORKDIR [--out FILE] [--max-level N] [--keep K] [--threads T]
-//                 [--from-level L] [--general 0|1]
+//                 [--from-level L] [--general 0|1] [--two-gate 0|1] [--shared 0|1]
+//                 [--reduce 0|1]
 //
 // Each finished level L is checkpointed to WORKDIR/state-L.bin (state.bin is
 // the latest), so a later run resumes after the last finished level, or
@@ -208,7 +209,7 @@ struct Worker {
 // Runs fn(worker, begin, end) over [0, n) in chunks on g_threads threads and
 // merges the chunk results in chunk order. Returns the number of new classes.
 struct PhaseStats {
-  std::uint64_t cands = 0, canon = 0, built = 0, fails = 0, newc = 0, added = 0;
+  std::uint64_t cands = 0, canon = 0, built = 0, fails = 0, newc = 0, added = 0, improved = 0;
 };
 
 void merge_item(std::uint32_t rep, const Rec& rec, PhaseStats& st) {
@@ -229,11 +230,18 @@ void merge_item(std::uint32_t rep, const Rec& rec, PhaseStats& st) {
     return;
   }
   Class& c = g_classes[it->second];
-  if (c.full || c.level < g_cur_level || len > c.level) return;
-  if (len < c.level) {  // cannot happen while lower levels are complete
-    std::fprintf(stderr, "note: class %08x improved from %d to %d gates\n", rep, c.level, len);
+  if (len < c.level) {
+    // A shorter chain for a class placed too high: the class moves down.
+    std::printf("  improved: class %08x from %d to %d gates\n", rep, c.level, len);
+    auto& from = g_level[c.level];
+    from.erase(std::find(from.begin(), from.end(), it->second));
+    g_level[len].push_back(it->second);
+    c.level = static_cast<std::uint8_t>(len);
+    c.chains.assign(1, rec);
+    ++st.improved;
     return;
   }
+  if (c.full || c.level < g_cur_level || len > c.level) return;
   if (std::find(c.chains.begin(), c.chains.end(), rec) != c.chains.end()) return;
   c.chains.push_back(rec);
   ++st.added;
@@ -275,10 +283,10 @@ PhaseStats run_phase(const char* name, std::size_t n, std::size_t chunk,
   std::vector<std::thread> th;
   for (int i = 0; i < g_threads; ++i) th.emplace_back(body);
   for (auto& t : th) t.join();
-  std::printf("  L%-2d %-22s %8zu items %12llu cands %11llu canon %9llu built %6llu fail  +%7llu classes +%8llu chains  %7.1fs\n",
+  std::printf("  L%-2d %-22s %8zu items %12llu cands %11llu canon %9llu built %6llu fail  +%7llu classes +%8llu chains %4llu improved %7.1fs\n",
               g_cur_level, name, n, (unsigned long long)st.cands, (unsigned long long)st.canon,
               (unsigned long long)st.built, (unsigned long long)st.fails, (unsigned long long)st.newc,
-              (unsigned long long)st.added, now_s() - t0);
+              (unsigned long long)st.added, (unsigned long long)st.improved, now_s() - t0);
   std::fflush(stdout);
   return st;
 }
@@ -383,6 +391,84 @@ void rule_substitution(int r, int cmax) {
   }
 }
 
+// Top-down with a shared node: f = g OP h with cost(g) + cost(h) = r, where a
+// stored chain of g and a chain of h (of the smaller level, any orbit word)
+// compute a common node, so the composed chain has r gates.
+void rule_shared_topdown(int r, int amax, int kh_max) {
+  for (int a = 2; a <= amax && a <= kOrbitLevels && a + a <= r; ++a) {
+    int b = r - a;
+    const Orbit& orb = g_orbit[a];
+    if (orb.word.size() >= (1u << 20)) continue;
+    // Index: normalised gate value -> (orbit word, chain of its class).
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> index;
+    for (std::size_t j = 0; j < orb.word.size(); ++j) {
+      const Class& hc = g_classes[orb.cls[j]];
+      Xform xf;
+      g_canon->canon(orb.word[j], xf);
+      Xform inv = xf.inverse();
+      int nk = std::min<int>(kh_max, static_cast<int>(hc.chains.size()));
+      for (int k = 0; k < nk; ++k) {
+        GChain c = rec_chain(hc.chains[k]).transformed(inv);
+        std::uint32_t v[kMaxNodes];
+        c.eval(v);
+        for (int q = 6; q < 6 + c.n; ++q)
+          index.emplace_back(v[q] ^ (0u - (v[q] >> 31)), static_cast<std::uint32_t>(j << 4 | k));
+      }
+    }
+    std::sort(index.begin(), index.end());
+    const auto& reps = g_level[b];
+    char name[32];
+    std::snprintf(name, sizeof name, "shared top-down %d+%d", a, b);
+    run_phase(name, reps.size(), 64, [&](Worker& w, std::size_t lo, std::size_t hi) {
+      std::vector<std::uint32_t> hs;
+      for (std::size_t i = lo; i < hi; ++i) {
+        std::uint32_t gid = reps[i];
+        const Class& gc = g_classes[gid];
+        std::uint32_t g = gc.rep;
+        for (std::size_t kg = 0; kg < gc.chains.size() && kg < 16; ++kg) {
+          GChain c = rec_chain(gc.chains[kg]);
+          std::uint32_t v[kMaxNodes];
+          c.eval(v);
+          hs.clear();
+          for (int q = 6; q < 6 + c.n - 1; ++q) {
+            std::uint32_t x = v[q] ^ (0u - (v[q] >> 31));
+            auto it = std::lower_bound(index.begin(), index.end(), std::make_pair(x, 0u));
+            for (; it != index.end() && it->first == x; ++it) hs.push_back(it->second);
+          }
+          std::sort(hs.begin(), hs.end());
+          hs.erase(std::unique(hs.begin(), hs.end()), hs.end());
+          auto build = [&](std::uint32_t d) {
+            std::uint32_t hj = d >> 11, kh = (d >> 7) & 15, op = d & 7;
+            GChain cc = rec_chain(gc.chains[kg]);
+            Xform xf;
+            g_canon->canon(orb.word[hj], xf);
+            GChain h = rec_chain(g_classes[orb.cls[hj]].chains[kh]).transformed(xf.inverse());
+            int hc = 0;
+            int hn = cc.append(h, &hc);
+            unsigned tt = kNormal[op];
+            if (hc) tt = tt_neg_b(tt);
+            cc.out = static_cast<std::uint8_t>(cc.add(cc.out, hn, tt));
+            cc.outc = 0;
+            return cc;
+          };
+          for (std::uint32_t e : hs) {
+            std::uint32_t hj = e >> 4, kh = e & 15;
+            std::uint32_t h = orb.word[hj];
+            std::uint32_t d = hj << 11 | kh << 7;
+            w.push(g & h, d | 0);
+            w.push(g | h, d | 1);
+            w.push(g ^ h, d | 2);
+            w.push(g & ~h, d | 3);
+            w.push(~g & h, d | 4);
+            if (!w.room(5)) w.flush(build);
+          }
+          w.flush(build);
+        }
+      }
+    });
+  }
+}
+
 // Chain-local moves on stored chains.
 //   mode 0 (level r - 1 chains): extension f = out OP y, and insertion of a
 //          new gate t = phi(y, z), y, z outside gate i's fanout, as operand of
@@ -426,6 +512,64 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
   analyse(A, rec);
   const int N = 6 + A.n;
   const int outn = N - 1;
+  if (mode == 3) {
+    // Two-gate extension: f = psi(out, phi(y, z)) and f = psi(phi(out, y), z).
+    auto build1 = [&](std::uint32_t d) {
+      GChain c = A.c;
+      int t = c.add(static_cast<int>(d >> 14), static_cast<int>((d >> 8) & 63), kBoth[(d >> 4) & 15]);
+      c.out = static_cast<std::uint8_t>(c.add(outn, t, kNormal[d & 15]));
+      return c;
+    };
+    for (int y = 1; y < N; ++y)
+      for (int z = y + 1; z < N; ++z) {
+        for (int p = 0; p < 10; ++p) {
+          std::uint32_t t = eval_tt(kBoth[p], A.v[y], A.v[z]);
+          for (int q = 0; q < 5; ++q)
+            w.push(eval_tt(kNormal[q], A.v[outn], t), static_cast<std::uint32_t>(y << 14 | z << 8 | p << 4 | q));
+        }
+        if (!w.room(50)) w.flush(build1);
+      }
+    w.flush(build1);
+    auto build2 = [&](std::uint32_t d) {
+      GChain c = A.c;
+      int t = c.add(outn, static_cast<int>(d >> 14), kBoth[(d >> 4) & 15]);
+      c.out = static_cast<std::uint8_t>(c.add(t, static_cast<int>((d >> 8) & 63), kNormal[d & 15]));
+      return c;
+    };
+    for (int y = 1; y < outn; ++y)
+      for (int p = 0; p < 10; ++p) {
+        std::uint32_t t = eval_tt(kBoth[p], A.v[outn], A.v[y]);
+        for (int z = 1; z < N; ++z)
+          for (int q = 0; q < 5; ++q)
+            w.push(eval_tt(kNormal[q], t, A.v[z]), static_cast<std::uint32_t>(y << 14 | z << 8 | p << 4 | q));
+        if (!w.room(5 * N)) w.flush(build2);
+      }
+    w.flush(build2);
+    return;
+  }
+  if (mode == 4) {
+    // Node replacement: every use of gate node u reads y or NOT y instead,
+    // y outside u's fanout; u and what only it needed become dead.
+    for (int u = 6; u < outn; ++u) {
+      std::uint32_t D0 = forced(A, u, 0), D1 = forced(A, u, ~0u), DD = D0 ^ D1;
+      auto build = [&](std::uint32_t d) {
+        GChain c = A.c;
+        int y = static_cast<int>(d >> 1), neg = d & 1;
+        for (int j = 0; j < A.n; ++j) {
+          if (c.g[j].a == u) { c.g[j].a = static_cast<std::uint8_t>(y); if (neg) c.g[j].tt = static_cast<std::uint8_t>(tt_neg_a(c.g[j].tt)); }
+          if (c.g[j].b == u) { c.g[j].b = static_cast<std::uint8_t>(y); if (neg) c.g[j].tt = static_cast<std::uint8_t>(tt_neg_b(c.g[j].tt)); }
+        }
+        return c;
+      };
+      for (int y = 1; y < N; ++y) {
+        if (A.fo[u] >> y & 1) continue;
+        w.push(D0 ^ (DD & A.v[y]), static_cast<std::uint32_t>(y << 1));
+        w.push(D0 ^ (DD & ~A.v[y]), static_cast<std::uint32_t>(y << 1 | 1));
+      }
+      w.flush(build);
+    }
+    return;
+  }
   if (mode == 2) {
     // Node insertion: every use of node u (an input or a gate) reads
     // t = phi(u, z) instead, z outside u's fanout.
@@ -623,12 +767,12 @@ bool write_output(const std::string& path) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s WORKDIR [--out FILE] [--max-level N] [--keep K] [--threads T] [--from-level L] [--general 0|1]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s WORKDIR [--out FILE] [--max-level N] [--keep K] [--threads T] [--from-level L] [--general 0|1] [--two-gate 0|1] [--shared 0|1] [--reduce 0|1]\n", argv[0]);
     return 2;
   }
   std::string dir = argv[1], out = dir + "/chains.bin";
   int max_level = 12, from = -1;
-  bool general = true;
+  bool general = true, two_gate = false, shared = false, reduce = false;
   for (int i = 2; i + 1 < argc; i += 2) {
     std::string a = argv[i];
     if (a == "--out") out = argv[i + 1];
@@ -637,6 +781,9 @@ int main(int argc, char** argv) {
     else if (a == "--threads") g_threads = std::atoi(argv[i + 1]);
     else if (a == "--from-level") from = std::atoi(argv[i + 1]);
     else if (a == "--general") general = std::atoi(argv[i + 1]) != 0;
+    else if (a == "--two-gate") two_gate = std::atoi(argv[i + 1]) != 0;
+    else if (a == "--shared") shared = std::atoi(argv[i + 1]) != 0;
+    else if (a == "--reduce") reduce = std::atoi(argv[i + 1]) != 0;
     else { std::fprintf(stderr, "unknown option %s\n", a.c_str()); return 2; }
   }
   double t0 = now_s();
@@ -675,11 +822,16 @@ int main(int argc, char** argv) {
     std::printf("level %d\n", r);
     rule_topdown(r);
     rule_substitution(r, r <= 10 ? 3 : 2);
+    if (shared && r <= 11) rule_shared_topdown(r, 5, 4);
     {
       auto refs = chains_of_level(r - 1);
       rule_chains("ext+insertion", refs, 0, false);
       rule_chains("node insertion", refs, 2, false);
       if (general) rule_chains("general insertion", refs, 0, true);
+    }
+    if (two_gate && r >= 3) {
+      auto refs = chains_of_level(r - 2);
+      rule_chains("two-gate extension", refs, 3, false);
     }
     // Rewiring, repeated on the chains each round adds.
     std::vector<std::size_t> start;
@@ -698,6 +850,32 @@ int main(int argc, char** argv) {
     save_state(dir, r);
     std::printf("level %d done in %.1fs, %zu classes in all, peak %ld MiB\n", r, now_s() - tl, g_classes.size(), peak_kib() / 1024);
     print_table(r);
+  }
+  if (reduce) {
+    // Looks for shorter chains of the classes of level r + 1 (r = 8..11):
+    // moves on their stored chains that delete a gate, keeping only results
+    // whose class is not known to cost r or less.
+    for (int r = 8; r <= 11; ++r) {
+      double tr = now_s();
+      std::fill(done.w.begin(), done.w.end(), 0);
+      for (auto& c : g_classes) {
+        c.marked = 0;
+        c.full = 0;
+        if (c.level <= r) mark_orbit(c);
+      }
+      g_cur_level = 99;
+      auto refs = chains_of_level(r + 1);
+      std::printf("reduction to %d gates\n", r);
+      run_phase("rewiring (reduce)", refs.size(), 2000, [&](Worker& w, std::size_t lo, std::size_t hi) {
+        for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 1, false);
+      });
+      run_phase("node replacement", refs.size(), 2000, [&](Worker& w, std::size_t lo, std::size_t hi) {
+        for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 4, false);
+      });
+      std::printf("reduction to %d done in %.1fs\n", r, now_s() - tr);
+    }
+    for (auto& c : g_classes) { c.full = 1; mark_orbit(c); }
+    save_state(dir, 99);
   }
   print_table(max_level);
   if (!write_output(out)) return 1;
