@@ -6,6 +6,26 @@
 // counts, compared with the published table, tell whether every chain is
 // optimal.
 //
+// Rules for level r, in this order (each phase sees what earlier ones stored):
+//   top-down          g OP h, cost(g) + cost(h) = r - 1 (g a representative,
+//                     h any word of the smaller level's orbit);
+//   substitution      G(x_k := w or NOT w), cost(G) = r - c, w of cost c <= 3;
+//   shared top-down   g OP h, cost(g) + cost(h) = r, chains sharing a node;
+//   ext+insertion     on stored level r - 1 chains: out OP y, and a new gate
+//                     phi(u, z) in place of operand u of some gate;
+//   node insertion    every use of a node u reads phi(u, z) instead;
+//   general insertion the new gate phi(y, z) from any two nodes outside the
+//                     fanout of the gate it feeds;
+//   two-gate ext.     on level r - 2 chains: psi(out, phi(y, z)), psi(phi(out, y), z);
+//   rewiring          on level r chains, one operand replaced by any node
+//                     outside the gate's fanout with any function, repeated
+//                     on the new chains until a round finds no new class.
+// Afterwards (--reduce), wherever the counts show a shortfall at r, moves
+// that delete a gate (rewiring that kills an operand, node replacement) are
+// tried on the stored chains of level r + 1, and classes move down.
+// Up to K chains per class are stored (--keep, default 16): the chain rules
+// only see stored chains, and their variety is what finds the last classes.
+//
 // Usage: chaingen WORKDIR [--out FILE] [--max-level N] [--keep K] [--threads T]
 //                 [--from-level L] [--general 0|1] [--two-gate 0|1] [--shared 0|1]
 //                 [--reduce 0|1]
@@ -48,7 +68,7 @@ constexpr int kMaxLevel = 14;
 constexpr std::size_t kClasses = 616126;  // NPN classes of five-input functions
 constexpr int kOrbitLevels = 6;  // orbits kept for levels 0..6
 
-int g_keep = 8;        // stored chains per class
+int g_keep = 16;       // stored chains per class
 int g_threads = 2;
 
 double now_s() {
@@ -507,6 +527,12 @@ std::uint32_t forced(const Analysed& A, int ni, std::uint32_t x) {
   return v[5 + A.n];
 }
 
+int consumers(const Analysed& A, int u) {
+  int n = 0;
+  for (int j = 0; j < A.n; ++j) n += (A.c.g[j].a == u) + (A.c.g[j].b == u);
+  return n;
+}
+
 void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
   Analysed A;
   analyse(A, rec);
@@ -640,6 +666,9 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
         }
         w.flush(build);
       } else {
+        // In reduce mode only the moves that leave u dead (a gate read by
+        // gate i alone, replaced by another node) can shorten the chain.
+        if (general && (u < 6 || A.fo[u] != (A.fo[ni] | std::uint64_t{1} << u) || consumers(A, u) != 1)) continue;
         auto build = [&](std::uint32_t d) {
           GChain c = A.c;
           c.g[gi].a = static_cast<std::uint8_t>(d >> 4);
@@ -648,7 +677,7 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
           return c;
         };
         for (int y = 1; y < N; ++y) {
-          if (y == kk || (A.fo[ni] >> y & 1)) continue;
+          if (y == kk || (A.fo[ni] >> y & 1) || (general && y == u)) continue;
           for (int p = 0; p < 10; ++p) {
             std::uint32_t vi = eval_tt(kBoth[p], A.v[y], A.v[kk]);
             w.push(D0 ^ (DD & vi), static_cast<std::uint32_t>(y << 4 | p));
@@ -772,7 +801,7 @@ int main(int argc, char** argv) {
   }
   std::string dir = argv[1], out = dir + "/chains.bin";
   int max_level = 12, from = -1;
-  bool general = true, two_gate = false, shared = false, reduce = false;
+  bool general = true, two_gate = true, shared = true, reduce = true;
   for (int i = 2; i + 1 < argc; i += 2) {
     std::string a = argv[i];
     if (a == "--out") out = argv[i + 1];
@@ -820,6 +849,7 @@ int main(int argc, char** argv) {
     double tl = now_s();
     g_cur_level = r;
     std::printf("level %d\n", r);
+    std::fflush(stdout);
     rule_topdown(r);
     rule_substitution(r, r <= 10 ? 3 : 2);
     if (shared && r <= 11) rule_shared_topdown(r, 5, 4);
@@ -855,7 +885,11 @@ int main(int argc, char** argv) {
     // Looks for shorter chains of the classes of level r + 1 (r = 8..11):
     // moves on their stored chains that delete a gate, keeping only results
     // whose class is not known to cost r or less.
-    for (int r = 8; r <= 11; ++r) {
+    std::uint64_t cf = 0, ct = 0;
+    for (int r = 1; r <= 11; ++r) {
+      cf += g_level[r].size();
+      ct += kTable[r];
+      if (cf >= ct) continue;  // no class of cost r is missing
       double tr = now_s();
       std::fill(done.w.begin(), done.w.end(), 0);
       for (auto& c : g_classes) {
@@ -867,7 +901,7 @@ int main(int argc, char** argv) {
       auto refs = chains_of_level(r + 1);
       std::printf("reduction to %d gates\n", r);
       run_phase("rewiring (reduce)", refs.size(), 2000, [&](Worker& w, std::size_t lo, std::size_t hi) {
-        for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 1, false);
+        for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 1, true);
       });
       run_phase("node replacement", refs.size(), 2000, [&](Worker& w, std::size_t lo, std::size_t hi) {
         for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 4, false);
