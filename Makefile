@@ -15,7 +15,7 @@ APT_PACKAGES := build-essential g++ pkg-config meson ninja-build python3-dev pyt
 	googletest libgtest-dev binutils
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps venv install demo test test-cpp test-asan test-python bench clean
+.PHONY: all deps venv install demo test test-cpp test-asan test-python bench chaindb clean
 
 all: install
 
@@ -75,6 +75,17 @@ bench: build/bench/build.ninja install
 	ninja -C build/bench
 	@for b in build/bench/bench/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b"; fi; done
 	@for b in bench/bench_*.py; do [ -f "$$b" ] && $(VPY) "$$b"; done
+
+# The chain database: generated here (about half an hour on two threads),
+# checkpointed per level in build/chaingen-work so a stopped run resumes.
+build/tools/build.ninja: | deps
+	meson setup build/tools -Dmodule=false -Dtools=true -Dbuildtype=release
+
+chaindb: build/tools/build.ninja
+	ninja -C build/tools tools/chaingen/chaingen
+	mkdir -p build/chaingen-work
+	build/tools/tools/chaingen/chaingen build/chaingen-work --out opt5/chains.bin
+	cd opt5 && sha256sum chains.bin > chains.bin.sha256
 
 clean:
 	rm -rf build $(VENV)
