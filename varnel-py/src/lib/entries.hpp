@@ -8,7 +8,9 @@
 
 #include "args.hpp"
 #include "fvalue.hpp"
+#include "metrics/entanglement.hpp"
 #include "pyref.hpp"
+#include "result_classes.hpp"
 #include "to_py.hpp"
 
 namespace varnel::py::entries {
@@ -22,6 +24,12 @@ std::uint64_t n_vars(const FValue& f);
 
 // Information measures
 float equanimity_importance(const FValue& f);
+
+// Entropy and entanglement over the balanced bipartitions
+std::uint64_t entanglement(const FValue& f);
+float entropy(const FValue& f);
+std::vector<EntanglementSet> entanglement_sets(const FValue& f);
+std::vector<EntropySet> entropy_sets(const FValue& f);
 
 // Byte encoding
 PyRef encode(const FValue& f);
