@@ -10,7 +10,9 @@
 
 #include "args.hpp"
 #include "fvalue.hpp"
+#include "metrics/entanglement.hpp"
 #include "pyref.hpp"
+#include "result_classes.hpp"
 #include "to_py.hpp"
 #include "varnel_object.hpp"
 
@@ -33,6 +35,11 @@ FValue coprimes(std::uint64_t n);
 FValue primality(std::uint64_t n);
 FValue sum_is_prime(std::uint64_t n);
 FValue clique(std::uint64_t n);
+// Entropy and entanglement over the balanced bipartitions
+std::uint64_t entanglement(const FValue& f);
+float entropy(const FValue& f);
+std::vector<EntanglementSet> entanglement_sets(const FValue& f);
+std::vector<EntropySet> entropy_sets(const FValue& f);
 
 // Byte encoding
 PyRef encode(const FValue& f);

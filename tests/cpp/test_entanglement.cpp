@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <random>
+
+#include "auxiliar.hpp"
+#include "entanglement_plain.hpp"
+#include "error.hpp"
+#include "metrics/bipartition_walk.hpp"
+#include "metrics/entanglement.hpp"
+#include "restriction.hpp"
+
+using varnel::FValue;
+using varnel::VarMask;
+
+namespace {
+
+std::uint64_t pext(std::uint64_t x, std::uint64_t mask) {
+  std::uint64_t out = 0;
+  unsigned j = 0;
+  for (unsigned i = 0; i < 64; ++i) {
+    if ((mask >> i) & 1u) out |= ((x >> i) & 1u) << j++;
+  }
+  return out;
+}
+
+// Uniformly random functions, and functions whose forms repeat: a random
+// function of some of the variables, a biased one, parity, a constant.
+plain::Table test_table(unsigned n, std::mt19937_64& rng) {
+  const std::size_t size = std::size_t{1} << n;
+  plain::Table t(size);
+  switch (rng() % 5) {
+    case 0:
+    case 1:
+      return plain::random_table(n, rng);
+    case 2: {
+      const std::uint64_t relevant = rng() & varnel::all_vars(n);
+      const plain::Table g =
+          plain::random_table(static_cast<unsigned>(std::popcount(relevant)), rng);
+      for (std::size_t x = 0; x < size; ++x) t[x] = g[pext(x, relevant)];
+      return t;
+    }
+    case 3:
+      for (auto& e : t) e = rng() % 8 == 0;
+      return t;
+    default:
+      if (rng() % 2 == 0) {
+        for (std::size_t x = 0; x < size; ++x) t[x] = std::popcount(x) & 1;
+      } else {
+        for (auto& e : t) e = 1;
+      }
+      return t;
+  }
+}
+
+template <class F>
+void expect_panic(F&& f, const char* message) {
+  try {
+    f();
+    ADD_FAILURE() << "no failure, expected " << message;
+  } catch (const varnel::Panic& p) {
+    EXPECT_STREQ(p.what(), message);
+  }
+}
+
+bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Building blocks of the parallel walk
+
+TEST(SwapIndexBits, MatchesTheEntryByEntryPermutation) {
+  std::mt19937_64 rng(5);
+  for (unsigned n = 2; n <= 12; ++n) {
+    const plain::Table t = plain::random_table(n, rng);
+    for (unsigned p = 0; p < n; ++p) {
+      for (unsigned q = p + 1; q < n; ++q) {
+        const FValue packed = plain::pack(t);
+        std::vector<std::uint64_t> words(packed.words().begin(), packed.words().end());
+        varnel::swap_index_bits(words, n, q, p);
+        const FValue got(std::move(words), t.size());
+        for (std::uint64_t x = 0; x < t.size(); ++x) {
+          const std::uint64_t bp = (x >> p) & 1u, bq = (x >> q) & 1u;
+          const std::uint64_t y = (x & ~((1ull << p) | (1ull << q))) | (bp << q) | (bq << p);
+          ASSERT_EQ(got[y], t[x] != 0) << "n=" << n << " p=" << p << " q=" << q << " x=" << x;
+        }
+      }
+    }
+  }
+}
+
+TEST(BalancedMasks, SeekAndStepFollowTheEnumeration) {
+  for (unsigned n = 1; n <= 18; ++n) {
+    const std::vector<std::uint64_t> expected = varnel::balanced_subset_masks(n);
+    varnel::BalancedMasks masks(n);
+    ASSERT_EQ(masks.count(), expected.size()) << n;
+    for (std::uint64_t r = 0; r < expected.size(); ++r) {
+      const VarMask m = r == 0 ? masks.seek(0) : masks.next();
+      ASSERT_EQ(m, expected[r]) << "n=" << n << " rank " << r;
+    }
+    for (std::uint64_t r = 0; r < expected.size(); r += 1 + expected.size() / 37) {
+      ASSERT_EQ(masks.seek(r), expected[r]) << "n=" << n << " rank " << r;
+    }
+  }
+}
+
+TEST(BalancedMasks, CountsOfLargeEnumerations) {
+  EXPECT_EQ(varnel::BalancedMasks(20).count(), 92378u);    // C(19, 9)
+  EXPECT_EQ(varnel::BalancedMasks(21).count(), 352716u);   // C(21, 10)
+  EXPECT_EQ(varnel::BalancedMasks(63).count(), 916312070471295267ull);  // C(63, 31)
+  varnel::BalancedMasks masks(40);
+  const std::uint64_t last = masks.count() - 1;
+  EXPECT_EQ(masks.seek(last), 1ull | (((1ull << 19) - 1) << 21));  // {0} and the 19 largest
+  expect_panic([] { varnel::BalancedMasks(0); }, "capacity overflow");
+}
+
+TEST(BipartitionWalker, EqualsBipartitionStatsAlongAnyWalk) {
+  std::mt19937_64 rng(11);
+  for (unsigned n = 2; n <= 14; ++n) {
+    for (int rep = 0; rep < 3; ++rep) {
+      const FValue f = plain::pack(test_table(n, rng));
+      const std::vector<std::uint64_t> masks = varnel::balanced_subset_masks(n);
+      varnel::BipartitionWalker walker(f);
+      // In enumeration order (mostly single exchanges), then by random jumps,
+      // including moves of one variable and back.
+      std::vector<VarMask> route(masks.begin(), masks.end());
+      for (int j = 0; j < 40; ++j) route.push_back(masks[rng() % masks.size()]);
+      for (std::size_t i = 0; i < route.size(); ++i) {
+        walker.move_to(route[i]);
+        const bool with_entropy = i % 3 != 2;
+        const varnel::BipartitionStats got = walker.stats(with_entropy);
+        const varnel::BipartitionStats want = varnel::bipartition_stats(f, route[i], with_entropy);
+        ASSERT_EQ(got.first.forms, want.first.forms) << "n=" << n << " step " << i;
+        ASSERT_EQ(got.second.forms, want.second.forms) << "n=" << n << " step " << i;
+        ASSERT_TRUE(same_bits(got.first.entropy, want.first.entropy)) << "n=" << n << " step " << i;
+        ASSERT_TRUE(same_bits(got.second.entropy, want.second.entropy)) << "n=" << n << " step " << i;
+      }
+      // Unbalanced sides work too.
+      walker.move_to(1);
+      EXPECT_EQ(walker.stats(true), varnel::bipartition_stats(f, 1));
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The measures against the definitions
+
+TEST(Entanglement, MatchesThePlainDefinitions) {
+  std::mt19937_64 rng(2024);
+  for (unsigned n = 1; n <= 14; ++n) {
+    const int reps = n <= 10 ? 6 : n <= 12 ? 3 : 1;
+    for (int rep = 0; rep < reps; ++rep) {
+      const plain::Table t = test_table(n, rng);
+      const FValue f = plain::pack(t);
+      const std::vector<plain::PairValue> want = plain::bipartition_values(t);
+
+      const auto entropy_sets = varnel::entropy_sets(f);
+      const auto entanglement_sets = varnel::entanglement_sets(f);
+      ASSERT_EQ(entropy_sets.size(), want.size());
+      ASSERT_EQ(entanglement_sets.size(), want.size());
+      for (std::size_t i = 0; i < want.size(); ++i) {
+        ASSERT_EQ(entropy_sets[i].set1, want[i].set1) << "n=" << n << " record " << i;
+        ASSERT_EQ(entropy_sets[i].set2, want[i].set2) << "n=" << n << " record " << i;
+        ASSERT_TRUE(same_bits(entropy_sets[i].entropy, want[i].entropy))
+            << "n=" << n << " record " << i << ": " << entropy_sets[i].entropy << " vs "
+            << want[i].entropy;
+        ASSERT_EQ(entanglement_sets[i].set1, want[i].set1);
+        ASSERT_EQ(entanglement_sets[i].set2, want[i].set2);
+        ASSERT_EQ(entanglement_sets[i].entanglement, want[i].entanglement) << "n=" << n;
+      }
+      ASSERT_TRUE(same_bits(varnel::entropy(f), plain::entropy(t))) << "n=" << n;
+      ASSERT_EQ(varnel::entanglement(f), plain::entanglement(t)) << "n=" << n;
+    }
+  }
+}
+
+TEST(Entanglement, RepeatedCallsAgree) {
+  std::mt19937_64 rng(3);
+  const FValue f = plain::pack(plain::random_table(13, rng));
+  const float h = varnel::entropy(f);
+  const std::uint64_t w = varnel::entanglement(f);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(same_bits(varnel::entropy(f), h));
+    EXPECT_EQ(varnel::entanglement(f), w);
+  }
+}
+
+TEST(Entanglement, ConstantAndParity) {
+  for (unsigned n = 1; n <= 12; ++n) {
+    const FValue zero = FValue::zeros(std::uint64_t{1} << n);
+    const float h = varnel::entropy(zero);
+    EXPECT_TRUE(h == 0.0f && std::signbit(h)) << n;
+    EXPECT_EQ(varnel::entanglement(zero), 2u);
+    for (const auto& r : varnel::entropy_sets(zero)) EXPECT_TRUE(std::signbit(r.entropy));
+    if (n >= 2) {
+      plain::Table t(std::size_t{1} << n);
+      for (std::size_t x = 0; x < t.size(); ++x) t[x] = std::popcount(x) & 1;
+      const FValue parity = plain::pack(t);
+      EXPECT_EQ(varnel::entropy(parity), 2.0f);
+      EXPECT_EQ(varnel::entanglement(parity), 4u);
+      for (const auto& r : varnel::entanglement_sets(parity)) EXPECT_EQ(r.entanglement, 4u);
+    }
+  }
+}
+
+TEST(Entanglement, NoVariablesIsCapacityOverflow) {
+  const FValue f = plain::pack(plain::Table{1});
+  expect_panic([&] { varnel::entropy(f); }, "capacity overflow");
+  expect_panic([&] { varnel::entropy_sets(f); }, "capacity overflow");
+  expect_panic([&] { varnel::entanglement(f); }, "capacity overflow");
+  expect_panic([&] { varnel::entanglement_sets(f); }, "capacity overflow");
+}

@@ -1,0 +1,188 @@
+#include "metrics/bipartition_walk.hpp"
+
+#include <algorithm>
+#include <bit>
+
+#include "error.hpp"
+#include "index_permutation.hpp"
+
+namespace varnel {
+
+void swap_index_bits(std::vector<std::uint64_t>& words, unsigned n, unsigned p, unsigned q) {
+  if (p > q) std::swap(p, q);
+  if (p == q || q >= n) panic("index bit exchange out of range");
+  std::uint64_t* w = words.data();
+  const std::uint64_t count = words.size();
+  if (q < 6) {
+    // Both bits inside words.
+    const DeltaSwap d = in_word_swap(p, q);
+    for (std::uint64_t i = 0; i < count; ++i) w[i] = apply(w[i], d);
+  } else if (p < 6) {
+    // Bit p inside words, bit q selects one word of each pair: the entries
+    // with bit p set in the lower word trade places with those with bit p
+    // clear in the upper one.
+    const std::uint64_t distance = std::uint64_t{1} << (q - 6);
+    const unsigned shift = 1u << p;
+    const std::uint64_t clear = ~bit_set_positions(p);
+    for (std::uint64_t base = 0; base < count; base += 2 * distance) {
+      std::uint64_t* lo = w + base;
+      std::uint64_t* hi = w + base + distance;
+      for (std::uint64_t i = 0; i < distance; ++i) {
+        const std::uint64_t x = ((lo[i] >> shift) ^ hi[i]) & clear;
+        hi[i] ^= x;
+        lo[i] ^= x << shift;
+      }
+    }
+  } else {
+    // Both bits select words: blocks of words trade places.
+    const std::uint64_t small = std::uint64_t{1} << (p - 6);
+    const std::uint64_t large = std::uint64_t{1} << (q - 6);
+    for (std::uint64_t base = 0; base < count; base += 2 * large) {
+      for (std::uint64_t c = 0; c < large; c += 2 * small) {
+        std::swap_ranges(w + base + c + small, w + base + c + 2 * small, w + base + c + large);
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The enumeration by rank
+
+namespace {
+
+// Pascal's triangle up to 63 (the largest entry, C(63, 31), fits 64 bits).
+struct Binomials {
+  std::uint64_t c[64][64] = {};
+  constexpr Binomials() {
+    for (unsigned a = 0; a < 64; ++a) {
+      c[a][0] = 1;
+      for (unsigned b = 1; b <= a; ++b) c[a][b] = c[a - 1][b - 1] + (b < a ? c[a - 1][b] : 0);
+    }
+  }
+};
+constexpr Binomials kBinomials;
+
+std::uint64_t binomial(unsigned a, unsigned b) { return b > a ? 0 : kBinomials.c[a][b]; }
+
+}  // namespace
+
+BalancedMasks::BalancedMasks(unsigned n) {
+  if (n == 0) panic("capacity overflow");
+  if (n > 63) panic("too many variables for a bipartition mask");
+  pool_first_ = n % 2 == 1 ? 0 : 1;
+  pool_size_ = n - pool_first_;
+  k_ = n % 2 == 1 ? n / 2 : n / 2 - 1;
+  count_ = binomial(pool_size_, k_);
+  idx_.assign(k_, 0);
+}
+
+VarMask BalancedMasks::mask() const noexcept {
+  VarMask m = pool_first_ == 1 ? VarMask{1} : 0;
+  for (unsigned i : idx_) m |= VarMask{1} << (pool_first_ + i);
+  return m;
+}
+
+VarMask BalancedMasks::seek(std::uint64_t rank) {
+  if (rank >= count_) panic("bipartition rank out of range");
+  unsigned x = 0;
+  for (unsigned i = 0; i < k_; ++i) {
+    // Skip the combinations whose i-th candidate is below the right one.
+    while (true) {
+      const std::uint64_t with_x = binomial(pool_size_ - x - 1, k_ - i - 1);
+      if (rank < with_x) break;
+      rank -= with_x;
+      ++x;
+    }
+    idx_[i] = x++;
+  }
+  return mask();
+}
+
+VarMask BalancedMasks::next() {
+  // The rightmost position that can still grow; the ones after it restart
+  // right behind it.
+  unsigned t = k_;
+  while (t > 0 && idx_[t - 1] >= pool_size_ - k_ + (t - 1)) --t;
+  if (t == 0) panic("bipartition enumeration exhausted");
+  ++idx_[t - 1];
+  for (unsigned j = t; j < k_; ++j) idx_[j] = idx_[j - 1] + 1;
+  return mask();
+}
+
+// ---------------------------------------------------------------------------
+// The walker
+
+namespace {
+
+// Moves of more variables than this are laid out afresh: each exchange is a
+// pass over both tables, a fresh layout a gather of each.
+constexpr int kMaxExchanges = 2;
+
+}  // namespace
+
+BipartitionWalker::BipartitionWalker(const FValue& f) : f_(f), n_(f.n_vars()) {
+  if (n_ < 2 || n_ > 63) panic("bipartition walk needs 2 to 63 variables");
+}
+
+void BipartitionWalker::lay_out(VarMask first) {
+  unsigned dest_a[64], dest_b[64];
+  const unsigned k = static_cast<unsigned>(std::popcount(first));
+  const unsigned m = n_ - k;
+  unsigned next_a_low = 0, next_a_high = m, next_b_low = 0, next_b_high = k;
+  for (unsigned v = 0; v < n_; ++v) {
+    if ((first >> v) & 1u) {
+      dest_a[v] = next_a_high++;
+      dest_b[v] = next_b_low++;
+    } else {
+      dest_a[v] = next_a_low++;
+      dest_b[v] = next_b_high++;
+    }
+    pos_a_[v] = dest_a[v];
+    pos_b_[v] = dest_b[v];
+  }
+  rows_a_.resize(f_.words().size());
+  rows_b_.resize(f_.words().size());
+  permute_index_bits(f_.words(), n_, std::span<const unsigned>(dest_a, n_), rows_a_);
+  permute_index_bits(f_.words(), n_, std::span<const unsigned>(dest_b, n_), rows_b_);
+  first_ = first;
+  valid_ = true;
+}
+
+void BipartitionWalker::exchange(unsigned u, unsigned v) {
+  swap_index_bits(rows_a_, n_, pos_a_[u], pos_a_[v]);
+  std::swap(pos_a_[u], pos_a_[v]);
+  swap_index_bits(rows_b_, n_, pos_b_[u], pos_b_[v]);
+  std::swap(pos_b_[u], pos_b_[v]);
+  first_ ^= (VarMask{1} << u) | (VarMask{1} << v);
+}
+
+void BipartitionWalker::move_to(VarMask first) {
+  if ((first & ~all_vars(n_)) != 0) panic("bipartition side beyond the variables");
+  VarMask leaving = first_ & ~first;
+  VarMask joining = first & ~first_;
+  if (!valid_ || std::popcount(leaving) != std::popcount(joining) ||
+      std::popcount(leaving) > kMaxExchanges) {
+    lay_out(first);
+    return;
+  }
+  while (leaving != 0) {
+    exchange(static_cast<unsigned>(std::countr_zero(leaving)),
+             static_cast<unsigned>(std::countr_zero(joining)));
+    leaving &= leaving - 1;
+    joining &= joining - 1;
+  }
+}
+
+BipartitionStats BipartitionWalker::stats(bool with_entropy) {
+  if (!valid_) panic("bipartition walker used before it was placed");
+  const unsigned k = static_cast<unsigned>(std::popcount(first_));
+  const unsigned m = n_ - k;
+  if (k == 0 || m == 0) return bipartition_stats(f_, first_, with_entropy);
+  auto side = [&](const std::vector<std::uint64_t>& rows, unsigned fixed, unsigned free) {
+    const RowTally t = tally_rows(RowList{rows.data(), std::uint64_t{1} << fixed, free, true});
+    return FormStats{t.counts.size(), with_entropy ? entropy_from_counts(t.counts, fixed) : 0.0f};
+  };
+  return {side(rows_a_, k, m), side(rows_b_, m, k)};
+}
+
+}  // namespace varnel
