@@ -38,6 +38,7 @@ venv: deps $(VPY)
 
 # Builds in build/py and installs the module into the virtual environment.
 install: venv
+	mkdir -p build
 	$(VPY) -m pip install --no-build-isolation --no-deps --disable-pip-version-check -q \
 	  --config-settings=builddir=build/py .
 
