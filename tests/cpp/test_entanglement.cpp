@@ -116,6 +116,39 @@ TEST(BalancedMasks, CountsOfLargeEnumerations) {
   expect_panic([] { varnel::BalancedMasks(0); }, "capacity overflow");
 }
 
+TEST(RowCounter, MatchesTallyRows) {
+  // Matrices whose rows repeat, or differ only in one bit of their last word.
+  std::mt19937_64 rng(8);
+  varnel::RowCounter counter;
+  for (unsigned row_bits = 0; row_bits <= 10; ++row_bits) {
+    for (unsigned col_bits = 0; col_bits <= 9; ++col_bits) {
+      const std::uint64_t rows = std::uint64_t{1} << row_bits;
+      const std::uint64_t words = varnel::words_for(rows << col_bits);
+      for (int kind = 0; kind < 3; ++kind) {
+        std::vector<std::uint64_t> m(words);
+        for (auto& w : m) w = rng();
+        if (col_bits >= 6) {
+          const std::uint64_t width = std::uint64_t{1} << (col_bits - 6);
+          for (std::uint64_t r = 1; r < rows; ++r) {
+            if (kind == 1) std::copy_n(m.data(), width, m.data() + r * width);
+            if (kind == 2) {
+              std::copy_n(m.data(), width, m.data() + r * width);
+              m[r * width + width - 1] ^= std::uint64_t{1} << (rng() % 64);
+            }
+          }
+        } else if (kind != 0) {
+          for (auto& w : m) w &= rng() & rng();
+        }
+        if (rows << col_bits < 64) m[0] &= varnel::low_mask(rows << col_bits);
+        const varnel::RowTally want = varnel::tally_rows(varnel::RowList{m.data(), rows, col_bits, true});
+        const varnel::FormStats got = counter.count(m.data(), row_bits, col_bits, true);
+        ASSERT_EQ(got.forms, want.counts.size()) << row_bits << " " << col_bits << " " << kind;
+        ASSERT_TRUE(same_bits(got.entropy, varnel::entropy_from_counts(want.counts, row_bits)));
+      }
+    }
+  }
+}
+
 TEST(BipartitionWalker, EqualsBipartitionStatsAlongAnyWalk) {
   std::mt19937_64 rng(11);
   for (unsigned n = 2; n <= 14; ++n) {
