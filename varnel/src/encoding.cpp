@@ -1,25 +1,13 @@
 #include "encoding.hpp"
 
-#include <array>
 #include <cstring>
 
+#include "bit_unpack.hpp"
 #include "error.hpp"
 
 namespace varnel {
 
 namespace {
-
-// byte_spread[b] holds the eight bits of b as eight bytes 0x00/0x01, bit 0 first.
-constexpr std::array<std::uint64_t, 256> make_byte_spread() {
-  std::array<std::uint64_t, 256> t{};
-  for (unsigned b = 0; b < 256; ++b) {
-    std::uint64_t v = 0;
-    for (unsigned i = 0; i < 8; ++i) v |= std::uint64_t{(b >> i) & 1u} << (8 * i);
-    t[b] = v;
-  }
-  return t;
-}
-constexpr auto byte_spread = make_byte_spread();
 
 [[noreturn]] void undecodable() { throw ValueError("Unable to decode"); }
 
@@ -53,17 +41,7 @@ void encode_into(const FValue& table, std::uint8_t* p) noexcept {
   }
   for (std::size_t i = 0; i + 1 < prefix; ++i) *p++ = static_cast<std::uint8_t>(size >> (8 * i));
 
-  if (size < 64) {
-    for (std::uint64_t x = 0; x < size; ++x) *p++ = table[x];
-    return;
-  }
-  for (std::uint64_t w : table.words()) {
-    for (unsigned b = 0; b < 8; ++b) {
-      const std::uint64_t spread = byte_spread[(w >> (8 * b)) & 0xFF];
-      std::memcpy(p, &spread, 8);
-      p += 8;
-    }
-  }
+  unpack_bits(table.words(), size, p);
 }
 
 std::vector<std::uint8_t> encode(const FValue& table) {
