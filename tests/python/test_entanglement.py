@@ -293,3 +293,6 @@ def test_record_values():
     assert type(w.entanglement) is int and w.entanglement == 5
     assert not hasattr(e, "entanglement") and not hasattr(w, "entropy")
     assert [d for d in dir(e) if not d.startswith("__")] == ["entropy", "set1", "set2"]
+    assert [d for d in dir(w) if not d.startswith("__")] == ["entanglement", "set1", "set2"]
+    for cls, name in ((type(e), "entropy"), (type(w), "entanglement")):
+        assert [getattr(cls, a).__doc__ for a in (name, "set1", "set2")] == ["", "", ""]
