@@ -3,6 +3,8 @@
 // (AVX2 and the x86-64-v2 baseline).
 #include <gtest/gtest.h>
 
+#include "expect_panic.hpp"
+
 #include <bit>
 #include <cmath>
 #include <optional>
@@ -44,15 +46,6 @@ class BothPaths : public ::testing::TestWithParam<bool> {
 
 std::string path_name(const ::testing::TestParamInfo<bool>& info) {
   return info.param ? "baseline" : "dispatched";
-}
-
-void expect_panic(auto&& f, const char* message) {
-  try {
-    f();
-    FAIL() << "expected panic " << message;
-  } catch (const varnel::Panic& p) {
-    EXPECT_STREQ(p.what(), message);
-  }
 }
 
 }  // namespace

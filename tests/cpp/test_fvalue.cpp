@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "expect_panic.hpp"
+
 #include <random>
 
 #include "error.hpp"
@@ -8,18 +10,6 @@
 
 using varnel::FValue;
 
-namespace {
-
-void expect_panic(auto&& f, const char* message) {
-  try {
-    f();
-    FAIL() << "expected panic " << message;
-  } catch (const varnel::Panic& p) {
-    EXPECT_STREQ(p.what(), message);
-  }
-}
-
-}  // namespace
 
 TEST(FValue, RejectsLengthsThatAreNotPowersOfTwo) {
   for (std::size_t len : {0, 3, 6, 12, 100}) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "expect_panic.hpp"
+
 #include <bit>
 #include <cmath>
 #include <random>
@@ -110,15 +112,6 @@ void for_each_simd_level(Body&& body) {
     body();
   }
   varnel::simd::force(Level::avx512);
-}
-
-void expect_panic(auto&& f, const char* message) {
-  try {
-    f();
-    FAIL() << "expected panic " << message;
-  } catch (const varnel::Panic& p) {
-    EXPECT_STREQ(p.what(), message);
-  }
 }
 
 }  // namespace
