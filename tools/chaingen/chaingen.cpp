@@ -20,15 +20,27 @@
 //   rewiring          on level r chains, one operand replaced by any node
 //                     outside the gate's fanout with any function, repeated
 //                     on the new chains until a round finds no new class.
-// Afterwards (--reduce), wherever the counts show a shortfall at r, moves
-// that delete a gate (rewiring that kills an operand, node replacement) are
-// tried on the stored chains of level r + 1, and classes move down.
-// Up to K chains per class are stored (--keep, default 16): the chain rules
-// only see stored chains, and their variety is what finds the last classes.
+// Afterwards (--reduce), wherever the counts show a shortfall at r, the
+// pass looks for chains of r gates for classes placed at r + 1:
+//   walk              (--walk-keep K) rewiring of the level r chains, storing
+//                     up to K per class; a chain landing in a class placed
+//                     higher moves it down;
+//   diversify         (--polish-keep K) rewiring of the level r + 1 chains,
+//                     storing up to K per class;
+//   gate deletion     on all level r + 1 chains: rewiring that kills an
+//                     operand, node replacement, and cone replacement (the
+//                     gates only u needs give way to one new gate).
+// Up to K chains per class are stored (--keep, default 16; --keep-low, default
+// 64, for levels up to --low-upto, default 9): the chain rules only see
+// stored chains, and their variety is what finds the last classes. From
+// level --stop-when-exact (default 11) on, a level's rules stop once the
+// classes found match the table.
 //
-// Usage: chaingen WORKDIR [--out FILE] [--max-level N] [--keep K] [--threads T]
-//                 [--from-level L] [--general 0|1] [--two-gate 0|1] [--shared 0|1]
-//                 [--reduce 0|1]
+// Usage: chaingen WORKDIR [--out FILE] [--max-level N] [--keep K] [--keep-low K]
+//                 [--low-upto L] [--threads T] [--from-level L] [--general 0|1]
+//                 [--two-gate 0|1] [--shared 0|1] [--reduce 0|1] [--walk-keep K]
+//                 [--polish-keep K] [--polish-rounds R] [--polish-from L]
+//                 [--stop-when-exact L]
 //
 // Each finished level L is checkpointed to WORKDIR/state-L.bin (state.bin is
 // the latest), so a later run resumes after the last finished level, or
@@ -69,6 +81,8 @@ constexpr std::size_t kClasses = 616126;  // NPN classes of five-input functions
 constexpr int kOrbitLevels = 6;  // orbits kept for levels 0..6
 
 int g_keep = 16;       // stored chains per class
+int g_keep_low = 64;   // ... for the classes of levels up to g_low_upto
+int g_low_upto = 9;
 int g_threads = 2;
 
 double now_s() {
@@ -113,6 +127,18 @@ std::vector<Class> g_classes;
 std::unordered_map<std::uint32_t, std::uint32_t> g_rep2id;
 std::vector<std::uint32_t> g_level[kMaxLevel + 1];
 int g_cur_level = 0;
+bool g_building_levels = false;  // inside the level-by-level induction
+// From this level on, a level stops its rules once the classes found up to it
+// match the table (their chains would only feed the next level's rules).
+int g_stop_when_exact = 11;
+
+// True when the classes found with at most r gates are as many as the table
+// says: then every one of them is found.
+bool level_exact(int r) {
+  std::uint64_t cf = 0, ct = 0;
+  for (int l = 0; l <= r && l <= 12; ++l) { cf += g_level[l].size(); ct += kTable[l]; }
+  return cf >= ct;
+}
 
 struct Orbit {
   std::vector<std::uint32_t> word, cls;
@@ -161,6 +187,54 @@ GChain word_chain(std::uint32_t w, std::uint32_t id) {
 
 // ---- per-chunk worker ------------------------------------------------------
 
+// A 64-bit fingerprint of a stored chain of a class (collisions would only
+// drop a chain, never store a wrong one).
+std::uint64_t chain_key(std::uint32_t rep, const Rec& r) {
+  std::uint64_t a, b;
+  std::memcpy(&a, r.data(), 8);
+  std::memcpy(&b, r.data() + 8, 8);
+  auto mix = [](std::uint64_t x) {
+    x ^= x >> 30; x *= 0xbf58476d1ce4e5b9ull;
+    x ^= x >> 27; x *= 0x94d049bb133111ebull;
+    return x ^ (x >> 31);
+  };
+  std::uint64_t h = mix(a ^ mix(b ^ mix(rep + 0x9e3779b97f4a7c15ull)));
+  return h ? h : 1;
+}
+
+// Open-addressing set of chain fingerprints (0 marks an empty slot).
+struct KeySet {
+  std::vector<std::uint64_t> slot = std::vector<std::uint64_t>(1024, 0);
+  std::size_t size = 0;
+  bool insert(std::uint64_t k) {  // false when already present
+    if (2 * (size + 1) > slot.size()) grow();
+    std::size_t m = slot.size() - 1, i = k & m;
+    while (slot[i]) {
+      if (slot[i] == k) return false;
+      i = (i + 1) & m;
+    }
+    slot[i] = k;
+    ++size;
+    return true;
+  }
+  void clear() {
+    if (size) std::fill(slot.begin(), slot.end(), 0);
+    size = 0;
+  }
+  void grow() {
+    std::vector<std::uint64_t> old(slot.size() * 2, 0);
+    old.swap(slot);
+    std::size_t m = slot.size() - 1;
+    for (std::uint64_t k : old)
+      if (k) {
+        std::size_t i = k & m;
+        while (slot[i]) i = (i + 1) & m;
+        slot[i] = k;
+      }
+  }
+};
+KeySet g_stored;  // every chain ever stored
+
 struct ChunkOut {
   std::vector<std::pair<std::uint32_t, Rec>> items;
   std::uint64_t cands = 0, canon = 0, built = 0, fails = 0;
@@ -168,7 +242,8 @@ struct ChunkOut {
 
 struct Worker {
   ChunkOut out;
-  std::unordered_map<std::uint32_t, std::vector<Rec>> local;
+  std::unordered_map<std::uint32_t, int> local;  // chains found per class in this chunk
+  KeySet seen;
   // candidate buffer
   static constexpr int kBuf = 2048;
   std::uint32_t bf[kBuf], bd[kBuf];
@@ -177,6 +252,7 @@ struct Worker {
   void reset() {
     out = ChunkOut{};
     local.clear();
+    seen.clear();
     nb = 0;
   }
 
@@ -198,8 +274,8 @@ struct Worker {
       if (g_done->test(f)) continue;
       ++out.canon;
       std::uint32_t rep = g_canon->canon(f);
-      auto& v = local[rep];
-      if (static_cast<int>(v.size()) >= g_keep) continue;
+      int& nv = local[rep];
+      if (nv >= g_keep) continue;
       Xform xf;
       g_canon->canon(f, xf);
       GChain g = build(bd[i]);
@@ -218,8 +294,8 @@ struct Worker {
         }
         continue;
       }
-      if (std::find(v.begin(), v.end(), rec) != v.end()) continue;
-      v.push_back(rec);
+      if (!seen.insert(chain_key(rep, rec))) continue;
+      ++nv;
       out.items.emplace_back(rep, rec);
     }
     nb = 0;
@@ -242,6 +318,7 @@ void merge_item(std::uint32_t rep, const Rec& rec, PhaseStats& st) {
     c.rep = rep;
     c.level = static_cast<std::uint8_t>(len);
     c.chains.push_back(rec);
+    g_stored.insert(chain_key(rep, rec));
     g_rep2id.emplace(rep, id);
     g_level[len].push_back(id);
     ++st.newc;
@@ -258,11 +335,12 @@ void merge_item(std::uint32_t rep, const Rec& rec, PhaseStats& st) {
     g_level[len].push_back(it->second);
     c.level = static_cast<std::uint8_t>(len);
     c.chains.assign(1, rec);
+    g_stored.insert(chain_key(rep, rec));
     ++st.improved;
     return;
   }
   if (c.full || c.level < g_cur_level || len > c.level) return;
-  if (std::find(c.chains.begin(), c.chains.end(), rec) != c.chains.end()) return;
+  if (!g_stored.insert(chain_key(rep, rec))) return;
   c.chains.push_back(rec);
   ++st.added;
   if (static_cast<int>(c.chains.size()) >= g_keep) {
@@ -275,7 +353,10 @@ PhaseStats run_phase(const char* name, std::size_t n, std::size_t chunk,
                      const std::function<void(Worker&, std::size_t, std::size_t)>& fn) {
   double t0 = now_s();
   PhaseStats st;
-  if (g_classes.size() >= kClasses) return st;  // every class has its chain
+  // Once every class has a chain a new level has nothing to find; the
+  // reduction pass still looks for shorter chains.
+  if (g_building_levels && g_classes.size() >= kClasses) return st;
+  if (g_building_levels && g_cur_level >= g_stop_when_exact && level_exact(g_cur_level)) return st;
   if (chunk == 0) chunk = 1;
   std::size_t nchunks = (n + chunk - 1) / chunk;
   std::atomic<std::size_t> next{0};
@@ -573,6 +654,44 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
     w.flush(build2);
     return;
   }
+  if (mode == 5) {
+    // Cone replacement: a gate u whose fanout-free cone (the gates only u
+    // needs) has m >= 2 gates is replaced by one new gate phi(y, z) over
+    // nodes outside that cone and outside u's fanout; m - 1 gates go.
+    std::uint64_t use[kMaxNodes] = {};  // consumers of each node, as node bits
+    for (int j = 0; j < A.n; ++j) {
+      use[A.c.g[j].a] |= std::uint64_t{1} << (6 + j);
+      use[A.c.g[j].b] |= std::uint64_t{1} << (6 + j);
+    }
+    for (int u = 6; u < outn; ++u) {
+      std::uint64_t cone = std::uint64_t{1} << u;
+      for (int j = u - 1; j >= 6; --j)
+        if (use[j] && (use[j] & ~cone) == 0) cone |= std::uint64_t{1} << j;
+      if (__builtin_popcountll(cone) < 2) continue;
+      std::uint32_t D0 = forced(A, u, 0), D1 = forced(A, u, ~0u), DD = D0 ^ D1;
+      std::uint64_t banned = cone | A.fo[u];
+      auto build = [&](std::uint32_t d) {
+        GChain c = A.c;
+        int t = c.add(static_cast<int>(d >> 10), static_cast<int>((d >> 4) & 63), kBoth[d & 15]);
+        for (int j = 0; j < A.n; ++j) {
+          if (c.g[j].a == u) c.g[j].a = static_cast<std::uint8_t>(t);
+          if (c.g[j].b == u) c.g[j].b = static_cast<std::uint8_t>(t);
+        }
+        return c;
+      };
+      for (int y = 1; y < N; ++y) {
+        if (banned >> y & 1) continue;
+        for (int z = y + 1; z < N; ++z) {
+          if (banned >> z & 1) continue;
+          for (int p = 0; p < 10; ++p)
+            w.push(D0 ^ (DD & eval_tt(kBoth[p], A.v[y], A.v[z])), static_cast<std::uint32_t>(y << 10 | z << 4 | p));
+          if (!w.room(10)) w.flush(build);
+        }
+      }
+      w.flush(build);
+    }
+    return;
+  }
   if (mode == 4) {
     // Node replacement: every use of gate node u reads y or NOT y instead,
     // y outside u's fanout; u and what only it needed become dead.
@@ -696,15 +815,34 @@ void rule_chains(const char* name, const std::vector<ChainRef>& refs, int mode, 
   });
 }
 
-std::vector<ChainRef> chains_of_level(int lvl, std::size_t from_k = 0, const std::vector<std::size_t>* start = nullptr) {
+// The stored chains of the classes of level lvl; with `start` (indexed by
+// class id) only those after the first start[id] chains of each class.
+std::vector<ChainRef> chains_of_level(int lvl, std::size_t from_k = 0, const std::vector<std::uint32_t>* start = nullptr) {
   std::vector<ChainRef> refs;
   for (std::size_t i = 0; i < g_level[lvl].size(); ++i) {
     std::uint32_t id = g_level[lvl][i];
-    std::size_t k0 = start ? (i < start->size() ? (*start)[i] : 0) : from_k;
+    std::size_t k0 = start ? (id < start->size() ? (*start)[id] : 0) : from_k;
     for (std::size_t k = k0; k < g_classes[id].chains.size(); ++k)
       refs.push_back(ChainRef{id, static_cast<std::uint16_t>(k)});
   }
   return refs;
+}
+
+// Rewiring on the stored chains of level r, repeated on the chains each
+// round adds; stops when a round finds no new class (`until_no_class`) or
+// no new chain, or after max_rounds.
+void rewiring_rounds(int r, const char* name, int max_rounds, bool until_no_class) {
+  std::vector<std::uint32_t> start;
+  for (int round = 0; round < max_rounds; ++round) {
+    auto refs = chains_of_level(r, 0, round ? &start : nullptr);
+    start.assign(g_classes.size(), 0);
+    for (auto id : g_level[r]) start[id] = static_cast<std::uint32_t>(g_classes[id].chains.size());
+    if (refs.empty()) break;
+    PhaseStats s = run_phase(name, refs.size(), 2000, [&](Worker& w, std::size_t lo, std::size_t hi) {
+      for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 1, false);
+    });
+    if (until_no_class ? s.newc == 0 : s.added == 0) break;
+  }
 }
 
 // ---- checkpoints ---------------------------------------------------------------
@@ -742,8 +880,10 @@ int load_state(const std::string& dir, int from) {
     c.rep = h[0];
     c.level = static_cast<std::uint8_t>(h[1] & 0xFF);
     c.chains.resize(h[1] >> 8);
-    for (Rec& r : c.chains)
+    for (Rec& r : c.chains) {
       if (std::fread(r.data(), 16, 1, f) != 1) { std::fprintf(stderr, "truncated state\n"); std::exit(1); }
+      g_stored.insert(chain_key(c.rep, r));
+    }
     g_rep2id.emplace(c.rep, i);
     g_level[c.level].push_back(i);
     g_classes.push_back(std::move(c));
@@ -796,23 +936,36 @@ bool write_output(const std::string& path) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s WORKDIR [--out FILE] [--max-level N] [--keep K] [--threads T] [--from-level L] [--general 0|1] [--two-gate 0|1] [--shared 0|1] [--reduce 0|1]\n", argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s WORKDIR [--out FILE] [--max-level N] [--keep K] [--keep-low K] [--low-upto L]\n"
+                 "       [--threads T] [--from-level L] [--general 0|1] [--two-gate 0|1] [--shared 0|1]\n"
+                 "       [--reduce 0|1] [--walk-keep K] [--polish-keep K] [--polish-rounds R]\n"
+                 "       [--polish-from L] [--stop-when-exact L]\n",
+                 argv[0]);
     return 2;
   }
   std::string dir = argv[1], out = dir + "/chains.bin";
   int max_level = 12, from = -1;
   bool general = true, two_gate = true, shared = true, reduce = true;
+  int polish_keep = 0, polish_rounds = 4, polish_from = 0, walk_keep = 0;
   for (int i = 2; i + 1 < argc; i += 2) {
     std::string a = argv[i];
     if (a == "--out") out = argv[i + 1];
     else if (a == "--max-level") max_level = std::atoi(argv[i + 1]);
     else if (a == "--keep") g_keep = std::atoi(argv[i + 1]);
+    else if (a == "--keep-low") g_keep_low = std::atoi(argv[i + 1]);
+    else if (a == "--low-upto") g_low_upto = std::atoi(argv[i + 1]);
+    else if (a == "--stop-when-exact") g_stop_when_exact = std::atoi(argv[i + 1]);
     else if (a == "--threads") g_threads = std::atoi(argv[i + 1]);
     else if (a == "--from-level") from = std::atoi(argv[i + 1]);
     else if (a == "--general") general = std::atoi(argv[i + 1]) != 0;
     else if (a == "--two-gate") two_gate = std::atoi(argv[i + 1]) != 0;
     else if (a == "--shared") shared = std::atoi(argv[i + 1]) != 0;
     else if (a == "--reduce") reduce = std::atoi(argv[i + 1]) != 0;
+    else if (a == "--polish-keep") polish_keep = std::atoi(argv[i + 1]);
+    else if (a == "--polish-rounds") polish_rounds = std::atoi(argv[i + 1]);
+    else if (a == "--polish-from") polish_from = std::atoi(argv[i + 1]);
+    else if (a == "--walk-keep") walk_keep = std::atoi(argv[i + 1]);
     else { std::fprintf(stderr, "unknown option %s\n", a.c_str()); return 2; }
   }
   double t0 = now_s();
@@ -844,11 +997,14 @@ int main(int argc, char** argv) {
   for (int l = 0; l <= std::min(last, kOrbitLevels); ++l) build_orbit(l);
   std::printf("state ready in %.1fs\n", now_s() - t0);
 
+  const int keep_high = g_keep;
+  g_building_levels = true;
   for (int r = last + 1; r <= max_level; ++r) {
     if (g_classes.size() >= kClasses) break;
     double tl = now_s();
     g_cur_level = r;
-    std::printf("level %d\n", r);
+    g_keep = r <= g_low_upto ? g_keep_low : keep_high;
+    std::printf("level %d (up to %d chains per class)\n", r, g_keep);
     std::fflush(stdout);
     rule_topdown(r);
     rule_substitution(r, r <= 10 ? 3 : 2);
@@ -864,23 +1020,14 @@ int main(int argc, char** argv) {
       rule_chains("two-gate extension", refs, 3, false);
     }
     // Rewiring, repeated on the chains each round adds.
-    std::vector<std::size_t> start;
-    for (int round = 0;; ++round) {
-      auto refs = chains_of_level(r, 0, round ? &start : nullptr);
-      start.clear();
-      for (auto id : g_level[r]) start.push_back(g_classes[id].chains.size());
-      if (refs.empty()) break;
-      PhaseStats s = run_phase("rewiring", refs.size(), 2000, [&](Worker& w, std::size_t lo, std::size_t hi) {
-        for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 1, false);
-      });
-      if (s.newc == 0) break;
-    }
+    rewiring_rounds(r, "rewiring", 1000, true);
     for (auto id : g_level[r]) { g_classes[id].full = 1; mark_orbit(g_classes[id]); }
     if (r <= kOrbitLevels) build_orbit(r);
     save_state(dir, r);
     std::printf("level %d done in %.1fs, %zu classes in all, peak %ld MiB\n", r, now_s() - tl, g_classes.size(), peak_kib() / 1024);
     print_table(r);
   }
+  g_building_levels = false;
   if (reduce) {
     // Looks for shorter chains of the classes of level r + 1 (r = 8..11):
     // moves on their stored chains that delete a gate, keeping only results
@@ -891,6 +1038,41 @@ int main(int argc, char** argv) {
       ct += kTable[r];
       if (cf >= ct) continue;  // no class of cost r is missing
       double tr = now_s();
+      if (walk_keep > 0 && r >= polish_from) {
+        // Walks the chains of the classes of level r: rewiring stores up to
+        // walk_keep chains per class, and a rewired chain of r gates that
+        // lands in a class placed higher moves that class down.
+        int saved_keep = g_keep;
+        g_keep = walk_keep;
+        std::fill(done.w.begin(), done.w.end(), 0);
+        for (auto& c : g_classes) {
+          c.marked = 0;
+          c.full = c.level < r || (c.level == r && static_cast<int>(c.chains.size()) >= g_keep);
+          if (c.full) mark_orbit(c);
+        }
+        g_cur_level = r;
+        std::printf("walking the chains of %d gates (up to %d per class)\n", r, g_keep);
+        rewiring_rounds(r, "rewiring (walk)", polish_rounds, false);
+        g_keep = saved_keep;
+      }
+      if (polish_keep > 0 && r >= polish_from) {
+        // Diversifies the chains of the classes of level r + 1 first: their
+        // rewiring stores up to polish_keep chains per class (every other
+        // class is finished), so the gate-deleting moves below start from
+        // many more chains. A chain that comes out shorter moves its class.
+        int saved_keep = g_keep;
+        g_keep = polish_keep;
+        std::fill(done.w.begin(), done.w.end(), 0);
+        for (auto& c : g_classes) {
+          c.marked = 0;
+          c.full = c.level != r + 1 || static_cast<int>(c.chains.size()) >= g_keep;
+          if (c.full) mark_orbit(c);
+        }
+        g_cur_level = r + 1;
+        std::printf("diversifying the chains of %d gates (up to %d per class)\n", r + 1, g_keep);
+        rewiring_rounds(r + 1, "rewiring (diversify)", polish_rounds, false);
+        g_keep = saved_keep;
+      }
       std::fill(done.w.begin(), done.w.end(), 0);
       for (auto& c : g_classes) {
         c.marked = 0;
@@ -905,6 +1087,9 @@ int main(int argc, char** argv) {
       });
       run_phase("node replacement", refs.size(), 2000, [&](Worker& w, std::size_t lo, std::size_t hi) {
         for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 4, false);
+      });
+      run_phase("cone replacement", refs.size(), 500, [&](Worker& w, std::size_t lo, std::size_t hi) {
+        for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 5, false);
       });
       std::printf("reduction to %d done in %.1fs\n", r, now_s() - tr);
     }
