@@ -947,7 +947,7 @@ int main(int argc, char** argv) {
   std::string dir = argv[1], out = dir + "/chains.bin";
   int max_level = 12, from = -1;
   bool general = true, two_gate = true, shared = true, reduce = true;
-  int polish_keep = 0, polish_rounds = 4, polish_from = 0, walk_keep = 0;
+  int polish_keep = 0, polish_rounds = 4, polish_from = 0, walk_keep = 0, insert_keep = 0;
   for (int i = 2; i + 1 < argc; i += 2) {
     std::string a = argv[i];
     if (a == "--out") out = argv[i + 1];
@@ -966,6 +966,7 @@ int main(int argc, char** argv) {
     else if (a == "--polish-rounds") polish_rounds = std::atoi(argv[i + 1]);
     else if (a == "--polish-from") polish_from = std::atoi(argv[i + 1]);
     else if (a == "--walk-keep") walk_keep = std::atoi(argv[i + 1]);
+    else if (a == "--insert-keep") insert_keep = std::atoi(argv[i + 1]);
     else { std::fprintf(stderr, "unknown option %s\n", a.c_str()); return 2; }
   }
   double t0 = now_s();
@@ -1032,11 +1033,8 @@ int main(int argc, char** argv) {
     // Looks for shorter chains of the classes of level r + 1 (r = 8..11):
     // moves on their stored chains that delete a gate, keeping only results
     // whose class is not known to cost r or less.
-    std::uint64_t cf = 0, ct = 0;
     for (int r = 1; r <= 11; ++r) {
-      cf += g_level[r].size();
-      ct += kTable[r];
-      if (cf >= ct) continue;  // no class of cost r is missing
+      if (level_exact(r)) continue;  // no class of cost r is missing
       double tr = now_s();
       if (walk_keep > 0 && r >= polish_from) {
         // Walks the chains of the classes of level r: rewiring stores up to
@@ -1054,6 +1052,35 @@ int main(int argc, char** argv) {
         std::printf("walking the chains of %d gates (up to %d per class)\n", r, g_keep);
         rewiring_rounds(r, "rewiring (walk)", polish_rounds, false);
         g_keep = saved_keep;
+      }
+      if (insert_keep > 0 && r >= polish_from) {
+        // Walks the chains of level r - 1 (storing up to insert_keep per
+        // class), then applies the insertion rules to all of them: a chain
+        // of r gates for a class placed higher moves it down.
+        int saved_keep = g_keep;
+        g_keep = insert_keep;
+        std::fill(done.w.begin(), done.w.end(), 0);
+        for (auto& c : g_classes) {
+          c.marked = 0;
+          c.full = c.level < r - 1 || (c.level == r - 1 && static_cast<int>(c.chains.size()) >= g_keep);
+          if (c.full) mark_orbit(c);
+        }
+        g_cur_level = r - 1;
+        std::printf("walking the chains of %d gates (up to %d per class)\n", r - 1, g_keep);
+        rewiring_rounds(r - 1, "rewiring (walk)", polish_rounds, false);
+        g_keep = saved_keep;
+        std::fill(done.w.begin(), done.w.end(), 0);
+        for (auto& c : g_classes) {
+          c.marked = 0;
+          c.full = c.level <= r;
+          if (c.full) mark_orbit(c);
+        }
+        g_cur_level = 99;
+        auto refs = chains_of_level(r - 1);
+        rule_chains("ext+insertion", refs, 0, false);
+        rule_chains("node insertion", refs, 2, false);
+        rule_chains("general insertion", refs, 0, true);
+        if (r >= 3) rule_chains("two-gate extension", chains_of_level(r - 2), 3, false);
       }
       if (polish_keep > 0 && r >= polish_from) {
         // Diversifies the chains of the classes of level r + 1 first: their
