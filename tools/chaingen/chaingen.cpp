@@ -22,9 +22,11 @@
 //                     on the new chains until a round finds no new class.
 // Afterwards (--reduce), wherever the counts show a shortfall at r, the
 // pass looks for chains of r gates for classes placed at r + 1:
-//   walk              (--walk-keep K) rewiring of the level r chains, storing
-//                     up to K per class; a chain landing in a class placed
-//                     higher moves it down;
+//   walk              (--walk K:R,... default 128:3,512:4) rewiring of the
+//                     level r chains in R rounds, storing up to K per class;
+//                     a chain landing in a class placed higher moves it down;
+//   insertion walk    (--insert-keep K) a walk over the level r - 1 chains,
+//                     then the insertion rules on all of them;
 //   diversify         (--polish-keep K) rewiring of the level r + 1 chains,
 //                     storing up to K per class;
 //   gate deletion     on all level r + 1 chains: rewiring that kills an
@@ -38,8 +40,8 @@
 //
 // Usage: chaingen WORKDIR [--out FILE] [--max-level N] [--keep K] [--keep-low K]
 //                 [--low-upto L] [--threads T] [--from-level L] [--general 0|1]
-//                 [--two-gate 0|1] [--shared 0|1] [--reduce 0|1] [--walk-keep K]
-//                 [--polish-keep K] [--polish-rounds R] [--polish-from L]
+//                 [--two-gate 0|1] [--shared 0|1] [--reduce 0|1] [--walk K:R,...]
+//                 [--insert-keep K] [--polish-keep K] [--polish-rounds R] [--polish-from L]
 //                 [--stop-when-exact L]
 //
 // Each finished level L is checkpointed to WORKDIR/state-L.bin (state.bin is
@@ -588,8 +590,7 @@ struct Analysed {
   std::uint64_t fo[kMaxNodes];
 };
 
-void analyse(Analysed& A, const Rec& rec) {
-  A.c = rec_chain(rec);
+void analyse_chain(Analysed& A) {
   A.n = A.c.n;
   A.c.eval(A.v);
   for (int j = 0; j < 6 + A.n; ++j) A.fo[j] = std::uint64_t{1} << j;
@@ -597,6 +598,11 @@ void analyse(Analysed& A, const Rec& rec) {
     A.fo[A.c.g[j].a] |= A.fo[6 + j];
     A.fo[A.c.g[j].b] |= A.fo[6 + j];
   }
+}
+
+void analyse(Analysed& A, const Rec& rec) {
+  A.c = rec_chain(rec);
+  analyse_chain(A);
 }
 
 // Output value with node `ni` forced to `x`.
@@ -652,6 +658,60 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
         if (!w.room(5 * N)) w.flush(build2);
       }
     w.flush(build2);
+    return;
+  }
+  if (mode == 6) {
+    // Two moves: any rewiring of gate i (the new operand y earlier than i,
+    // so the order stays), then a rewiring that leaves a gate dead.
+    Analysed B;
+    for (int gi = 0; gi < A.n; ++gi) {
+      const GGate G = A.c.g[gi];
+      for (int pos = 0; pos < 2; ++pos) {
+        int kk = pos ? G.a : G.b;
+        if (pos == 1 && G.a == G.b) break;
+        for (int y = 1; y < 6 + gi; ++y) {
+          if (y == kk) continue;
+          for (int p = 0; p < 10; ++p) {
+            B.c = A.c;
+            B.c.g[gi] = GGate{static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(kk), kBoth[p]};
+            analyse_chain(B);
+            const int NB = 6 + B.n;
+            auto build = [&](std::uint32_t d) {
+              GChain c = B.c;
+              int gj = static_cast<int>((d >> 10) & 63);
+              c.g[gj].a = static_cast<std::uint8_t>((d >> 4) & 63);
+              c.g[gj].b = static_cast<std::uint8_t>(d >> 16 & 63);
+              c.g[gj].tt = kBoth[d & 15];
+              return c;
+            };
+            for (int gj = 0; gj < B.n; ++gj) {
+              int nj = 6 + gj;
+              const GGate H = B.c.g[gj];
+              std::uint32_t D0 = 0, DD = 0;
+              bool have = false;
+              for (int pos2 = 0; pos2 < 2; ++pos2) {
+                int u2 = pos2 ? H.b : H.a, k2 = pos2 ? H.a : H.b;
+                if (pos2 == 1 && H.a == H.b) break;
+                if (u2 < 6 || B.fo[u2] != (B.fo[nj] | std::uint64_t{1} << u2) || consumers(B, u2) != 1) continue;
+                if (!have) {
+                  D0 = forced(B, nj, 0);
+                  DD = D0 ^ forced(B, nj, ~0u);
+                  have = true;
+                }
+                for (int y2 = 1; y2 < NB; ++y2) {
+                  if (y2 == k2 || y2 == u2 || (B.fo[nj] >> y2 & 1)) continue;
+                  for (int p2 = 0; p2 < 10; ++p2)
+                    w.push(D0 ^ (DD & eval_tt(kBoth[p2], B.v[y2], B.v[k2])),
+                           static_cast<std::uint32_t>(k2 << 16 | gj << 10 | y2 << 4 | p2));
+                  if (!w.room(10)) w.flush(build);
+                }
+              }
+            }
+            w.flush(build);
+          }
+        }
+      }
+    }
     return;
   }
   if (mode == 5) {
@@ -939,7 +999,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: %s WORKDIR [--out FILE] [--max-level N] [--keep K] [--keep-low K] [--low-upto L]\n"
                  "       [--threads T] [--from-level L] [--general 0|1] [--two-gate 0|1] [--shared 0|1]\n"
-                 "       [--reduce 0|1] [--walk-keep K] [--polish-keep K] [--polish-rounds R]\n"
+                 "       [--reduce 0|1] [--walk K:R,...] [--insert-keep K] [--polish-keep K] [--polish-rounds R]\n"
                  "       [--polish-from L] [--stop-when-exact L]\n",
                  argv[0]);
     return 2;
@@ -947,7 +1007,9 @@ int main(int argc, char** argv) {
   std::string dir = argv[1], out = dir + "/chains.bin";
   int max_level = 12, from = -1;
   bool general = true, two_gate = true, shared = true, reduce = true;
-  int polish_keep = 0, polish_rounds = 4, polish_from = 0, walk_keep = 0, insert_keep = 0;
+  int polish_keep = 0, polish_rounds = 3, polish_from = 10, insert_keep = 0, two_move = 0;
+  // Walk stages (chains kept per class, rounds), widest last.
+  std::vector<std::pair<int, int>> walk = {{128, 3}, {512, 4}};
   for (int i = 2; i + 1 < argc; i += 2) {
     std::string a = argv[i];
     if (a == "--out") out = argv[i + 1];
@@ -965,10 +1027,22 @@ int main(int argc, char** argv) {
     else if (a == "--polish-keep") polish_keep = std::atoi(argv[i + 1]);
     else if (a == "--polish-rounds") polish_rounds = std::atoi(argv[i + 1]);
     else if (a == "--polish-from") polish_from = std::atoi(argv[i + 1]);
-    else if (a == "--walk-keep") walk_keep = std::atoi(argv[i + 1]);
+    else if (a == "--walk") {
+      walk.clear();
+      for (const char* p = argv[i + 1]; *p;) {
+        char* e;
+        int k = static_cast<int>(std::strtol(p, &e, 10)), rounds = 4;
+        if (*e == ':') rounds = static_cast<int>(std::strtol(e + 1, &e, 10));
+        if (k > 0) walk.emplace_back(k, rounds);
+        p = *e == ',' ? e + 1 : e;
+        if (e == p && *p) { std::fprintf(stderr, "bad --walk %s\n", argv[i + 1]); return 2; }
+      }
+    }
     else if (a == "--insert-keep") insert_keep = std::atoi(argv[i + 1]);
+    else if (a == "--two-move") two_move = std::atoi(argv[i + 1]);
     else { std::fprintf(stderr, "unknown option %s\n", a.c_str()); return 2; }
   }
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // progress lines appear as they are printed
   double t0 = now_s();
   Canon canon;
   g_canon = &canon;
@@ -1036,12 +1110,13 @@ int main(int argc, char** argv) {
     for (int r = 1; r <= 11; ++r) {
       if (level_exact(r)) continue;  // no class of cost r is missing
       double tr = now_s();
-      if (walk_keep > 0 && r >= polish_from) {
+      for (auto [keep, rounds] : walk) {
         // Walks the chains of the classes of level r: rewiring stores up to
-        // walk_keep chains per class, and a rewired chain of r gates that
-        // lands in a class placed higher moves that class down.
+        // `keep` chains per class, and a rewired chain of r gates that lands
+        // in a class placed higher moves that class down.
+        if (r < polish_from || level_exact(r)) break;
         int saved_keep = g_keep;
-        g_keep = walk_keep;
+        g_keep = keep;
         std::fill(done.w.begin(), done.w.end(), 0);
         for (auto& c : g_classes) {
           c.marked = 0;
@@ -1049,10 +1124,11 @@ int main(int argc, char** argv) {
           if (c.full) mark_orbit(c);
         }
         g_cur_level = r;
-        std::printf("walking the chains of %d gates (up to %d per class)\n", r, g_keep);
-        rewiring_rounds(r, "rewiring (walk)", polish_rounds, false);
+        std::printf("walking the chains of %d gates (up to %d per class, %d rounds)\n", r, g_keep, rounds);
+        rewiring_rounds(r, "rewiring (walk)", rounds, false);
         g_keep = saved_keep;
       }
+      if (level_exact(r)) continue;
       if (insert_keep > 0 && r >= polish_from) {
         // Walks the chains of level r - 1 (storing up to insert_keep per
         // class), then applies the insertion rules to all of them: a chain
@@ -1118,6 +1194,14 @@ int main(int argc, char** argv) {
       run_phase("cone replacement", refs.size(), 500, [&](Worker& w, std::size_t lo, std::size_t hi) {
         for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 5, false);
       });
+      if (two_move > 0) {
+        std::vector<ChainRef> few;
+        for (const ChainRef& c : refs)
+          if (c.k < two_move) few.push_back(c);
+        run_phase("two moves", few.size(), 20, [&](Worker& w, std::size_t lo, std::size_t hi) {
+          for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[few[i].id].chains[few[i].k], 6, false);
+        });
+      }
       std::printf("reduction to %d done in %.1fs\n", r, now_s() - tr);
     }
     for (auto& c : g_classes) { c.full = 1; mark_orbit(c); }
