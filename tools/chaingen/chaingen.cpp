@@ -905,6 +905,34 @@ void rewiring_rounds(int r, const char* name, int max_rounds, bool until_no_clas
   }
 }
 
+// Starts a pass of the reduction: only the classes for which `closed` holds
+// count as finished (their orbits marked in the bitmap); the others take
+// candidates again.
+template <class Closed>
+void reopen_classes(Closed closed) {
+  std::fill(g_done->w.begin(), g_done->w.end(), 0);
+  for (auto& c : g_classes) {
+    c.marked = 0;
+    c.full = closed(c);
+    if (c.full) mark_orbit(c);
+  }
+}
+
+// Walks the chains of the classes of level lvl: rewiring in `rounds` rounds
+// stores up to `keep` chains per class, and a rewired chain that lands in a
+// class placed higher moves that class down.
+void walk_level(int lvl, int keep, int rounds) {
+  int saved_keep = g_keep;
+  g_keep = keep;
+  reopen_classes([&](const Class& c) {
+    return c.level < lvl || (c.level == lvl && static_cast<int>(c.chains.size()) >= g_keep);
+  });
+  g_cur_level = lvl;
+  std::printf("walking the chains of %d gates (up to %d per class, %d rounds)\n", lvl, keep, rounds);
+  rewiring_rounds(lvl, "rewiring (walk)", rounds, false);
+  g_keep = saved_keep;
+}
+
 // ---- checkpoints ---------------------------------------------------------------
 
 void save_state(const std::string& dir, int level) {
@@ -1111,46 +1139,16 @@ int main(int argc, char** argv) {
       if (level_exact(r)) continue;  // no class of cost r is missing
       double tr = now_s();
       for (auto [keep, rounds] : walk) {
-        // Walks the chains of the classes of level r: rewiring stores up to
-        // `keep` chains per class, and a rewired chain of r gates that lands
-        // in a class placed higher moves that class down.
         if (r < polish_from || level_exact(r)) break;
-        int saved_keep = g_keep;
-        g_keep = keep;
-        std::fill(done.w.begin(), done.w.end(), 0);
-        for (auto& c : g_classes) {
-          c.marked = 0;
-          c.full = c.level < r || (c.level == r && static_cast<int>(c.chains.size()) >= g_keep);
-          if (c.full) mark_orbit(c);
-        }
-        g_cur_level = r;
-        std::printf("walking the chains of %d gates (up to %d per class, %d rounds)\n", r, g_keep, rounds);
-        rewiring_rounds(r, "rewiring (walk)", rounds, false);
-        g_keep = saved_keep;
+        walk_level(r, keep, rounds);
       }
       if (level_exact(r)) continue;
       if (insert_keep > 0 && r >= polish_from) {
         // Walks the chains of level r - 1 (storing up to insert_keep per
         // class), then applies the insertion rules to all of them: a chain
         // of r gates for a class placed higher moves it down.
-        int saved_keep = g_keep;
-        g_keep = insert_keep;
-        std::fill(done.w.begin(), done.w.end(), 0);
-        for (auto& c : g_classes) {
-          c.marked = 0;
-          c.full = c.level < r - 1 || (c.level == r - 1 && static_cast<int>(c.chains.size()) >= g_keep);
-          if (c.full) mark_orbit(c);
-        }
-        g_cur_level = r - 1;
-        std::printf("walking the chains of %d gates (up to %d per class)\n", r - 1, g_keep);
-        rewiring_rounds(r - 1, "rewiring (walk)", polish_rounds, false);
-        g_keep = saved_keep;
-        std::fill(done.w.begin(), done.w.end(), 0);
-        for (auto& c : g_classes) {
-          c.marked = 0;
-          c.full = c.level <= r;
-          if (c.full) mark_orbit(c);
-        }
+        walk_level(r - 1, insert_keep, polish_rounds);
+        reopen_classes([&](const Class& c) { return c.level <= r; });
         g_cur_level = 99;
         auto refs = chains_of_level(r - 1);
         rule_chains("ext+insertion", refs, 0, false);
@@ -1165,23 +1163,15 @@ int main(int argc, char** argv) {
         // many more chains. A chain that comes out shorter moves its class.
         int saved_keep = g_keep;
         g_keep = polish_keep;
-        std::fill(done.w.begin(), done.w.end(), 0);
-        for (auto& c : g_classes) {
-          c.marked = 0;
-          c.full = c.level != r + 1 || static_cast<int>(c.chains.size()) >= g_keep;
-          if (c.full) mark_orbit(c);
-        }
+        reopen_classes([&](const Class& c) {
+          return c.level != r + 1 || static_cast<int>(c.chains.size()) >= g_keep;
+        });
         g_cur_level = r + 1;
         std::printf("diversifying the chains of %d gates (up to %d per class)\n", r + 1, g_keep);
         rewiring_rounds(r + 1, "rewiring (diversify)", polish_rounds, false);
         g_keep = saved_keep;
       }
-      std::fill(done.w.begin(), done.w.end(), 0);
-      for (auto& c : g_classes) {
-        c.marked = 0;
-        c.full = 0;
-        if (c.level <= r) mark_orbit(c);
-      }
+      reopen_classes([&](const Class& c) { return c.level <= r; });
       g_cur_level = 99;
       auto refs = chains_of_level(r + 1);
       std::printf("reduction to %d gates\n", r);
