@@ -22,9 +22,14 @@
 //                     on the new chains until a round finds no new class.
 // Afterwards (--reduce), wherever the counts show a shortfall at r, the
 // pass looks for chains of r gates for classes placed at r + 1:
-//   walk              (--walk K:R,... default 128:3,512:4) rewiring of the
+//   walk              (--walk K:R,..., none by default) rewiring of the
 //                     level r chains in R rounds, storing up to K per class;
 //                     a chain landing in a class placed higher moves it down;
+//   deep walk         (--deep K:R, default 16:40, from --polish-from on)
+//                     rewiring of only the chains the previous round added,
+//                     each class taking K new chains per round, the sources
+//                     in a pseudo-random order that changes every round;
+//                     stops as soon as the counts match;
 //   insertion walk    (--insert-keep K) a walk over the level r - 1 chains,
 //                     then the insertion rules on all of them;
 //   diversify         (--polish-keep K) rewiring of the level r + 1 chains,
@@ -42,7 +47,7 @@
 //                 [--low-upto L] [--threads T] [--from-level L] [--general 0|1]
 //                 [--two-gate 0|1] [--shared 0|1] [--reduce 0|1] [--walk K:R,...]
 //                 [--insert-keep K] [--polish-keep K] [--polish-rounds R] [--polish-from L]
-//                 [--stop-when-exact L]
+//                 [--stop-when-exact L] [--deep K:R] [--two-move K]
 //
 // Each finished level L is checkpointed to WORKDIR/state-L.bin (state.bin is
 // the latest), so a later run resumes after the last finished level, or
@@ -123,6 +128,7 @@ struct Class {
   std::uint8_t level = 0;
   std::uint8_t full = 0;
   std::uint8_t marked = 0;
+  std::uint32_t cap = 0;  // chains to store before the class is full (0: g_keep)
   std::vector<Rec> chains;
 };
 std::vector<Class> g_classes;
@@ -151,6 +157,15 @@ void mark_orbit(Class& c) {
   if (c.marked) return;
   c.marked = 1;
   g_canon->orbit(c.rep, [](std::uint32_t w) { g_done->set(w); });
+}
+
+// Clears the bits of a marked class (each normal word lies in one class).
+void unmark_orbit(Class& c) {
+  if (!c.marked) return;
+  c.marked = 0;
+  g_canon->orbit(c.rep, [](std::uint32_t w) {
+    __atomic_fetch_and(&g_done->w[w >> 6], ~(std::uint64_t{1} << (w & 63)), __ATOMIC_RELAXED);
+  });
 }
 
 void build_orbit(int lvl) {
@@ -345,7 +360,7 @@ void merge_item(std::uint32_t rep, const Rec& rec, PhaseStats& st) {
   if (!g_stored.insert(chain_key(rep, rec))) return;
   c.chains.push_back(rec);
   ++st.added;
-  if (static_cast<int>(c.chains.size()) >= g_keep) {
+  if (c.chains.size() >= (c.cap ? c.cap : static_cast<std::size_t>(g_keep))) {
     c.full = 1;
     mark_orbit(c);
   }
@@ -909,7 +924,7 @@ void rewiring_rounds(int r, const char* name, int max_rounds, bool until_no_clas
 // count as finished (their orbits marked in the bitmap); the others take
 // candidates again.
 template <class Closed>
-void reopen_classes(Closed closed) {
+void reopen_classes(Closed&& closed) {
   std::fill(g_done->w.begin(), g_done->w.end(), 0);
   for (auto& c : g_classes) {
     c.marked = 0;
@@ -930,6 +945,74 @@ void walk_level(int lvl, int keep, int rounds) {
   g_cur_level = lvl;
   std::printf("walking the chains of %d gates (up to %d per class, %d rounds)\n", lvl, keep, rounds);
   rewiring_rounds(lvl, "rewiring (walk)", rounds, false);
+  g_keep = saved_keep;
+}
+
+// Walks away from the stored chains of level lvl: each round rewires only
+// the chains the previous round added (at first the last `quota` chains of
+// each class), and each class of the level takes up to `quota` new chains per
+// round, so the walk keeps moving outward instead of filling every class with
+// the first neighbours of its first chains. A rewired chain that lands in a
+// class placed higher moves that class down. Chains of older rounds are
+// dropped (their fingerprints stay, so they are not found again); a class
+// keeps its first `base` chains. Stops once the level is exact.
+void deep_walk(int lvl, int quota, int rounds, std::size_t base) {
+  int saved_keep = g_keep;
+  g_keep = quota;
+  g_cur_level = lvl;
+  std::printf("deep walk over the chains of %d gates (%d new per class and round, at most %d rounds)\n", lvl, quota, rounds);
+  std::vector<std::uint32_t> start(g_classes.size(), 0);
+  for (auto id : g_level[lvl]) {
+    std::size_t n = g_classes[id].chains.size();
+    start[id] = static_cast<std::uint32_t>(n > static_cast<std::size_t>(quota) ? n - quota : 0);
+  }
+  for (int round = 0; round < rounds && !level_exact(lvl); ++round) {
+    double t0 = now_s();
+    for (auto id : g_level[lvl]) {
+      // Forget the chains between the first `base` and the last round's.
+      auto& ch = g_classes[id].chains;
+      std::size_t keep_from = std::min<std::size_t>(start[id], ch.size());
+      if (keep_from > base) {
+        ch.erase(ch.begin() + static_cast<std::ptrdiff_t>(base), ch.begin() + static_cast<std::ptrdiff_t>(keep_from));
+        start[id] = static_cast<std::uint32_t>(base);
+      }
+    }
+    // Only the classes of the level are open to new chains (and those above
+    // it, whose candidates are improvements); the cheaper ones stay marked.
+    if (round == 0) reopen_classes([&](const Class& c) { return c.level < lvl; });
+    for (auto id : g_level[lvl]) {
+      Class& c = g_classes[id];
+      unmark_orbit(c);
+      c.full = 0;
+      c.cap = static_cast<std::uint32_t>(c.chains.size()) + static_cast<std::uint32_t>(quota);
+    }
+    auto refs = chains_of_level(lvl, 0, &start);
+    start.assign(g_classes.size(), 0);
+    for (auto id : g_level[lvl]) start[id] = static_cast<std::uint32_t>(g_classes[id].chains.size());
+    if (refs.empty()) break;
+    // A class keeps the first new chains in the order of their sources, so
+    // the sources are taken in a fixed pseudo-random order that changes
+    // every round: otherwise the classes listed first would feed every walk.
+    {
+      std::vector<std::pair<std::uint64_t, ChainRef>> order(refs.size());
+      for (std::size_t i = 0; i < refs.size(); ++i) {
+        std::uint64_t k = chain_key(g_classes[refs[i].id].rep ^ static_cast<std::uint32_t>(round * 0x9e3779b9u),
+                                    g_classes[refs[i].id].chains[refs[i].k]);
+        order[i] = {k, refs[i]};
+      }
+      std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : (a.second.id != b.second.id ? a.second.id < b.second.id : a.second.k < b.second.k);
+      });
+      for (std::size_t i = 0; i < refs.size(); ++i) refs[i] = order[i].second;
+    }
+    PhaseStats s = run_phase("rewiring (deep walk)", refs.size(), 2000, [&](Worker& w, std::size_t lo, std::size_t hi) {
+      for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 1, false);
+    });
+    for (auto& c : g_classes) c.cap = 0;
+    std::printf("  deep walk round %d done in %.1fs, shortfall %s, peak %ld MiB\n", round + 1, now_s() - t0,
+                level_exact(lvl) ? "none" : "remains", peak_kib() / 1024);
+    if (s.added == 0) break;
+  }
   g_keep = saved_keep;
 }
 
@@ -1028,7 +1111,7 @@ int main(int argc, char** argv) {
                  "usage: %s WORKDIR [--out FILE] [--max-level N] [--keep K] [--keep-low K] [--low-upto L]\n"
                  "       [--threads T] [--from-level L] [--general 0|1] [--two-gate 0|1] [--shared 0|1]\n"
                  "       [--reduce 0|1] [--walk K:R,...] [--insert-keep K] [--polish-keep K] [--polish-rounds R]\n"
-                 "       [--polish-from L] [--stop-when-exact L]\n",
+                 "       [--polish-from L] [--stop-when-exact L] [--deep K:R] [--two-move K]\n",
                  argv[0]);
     return 2;
   }
@@ -1036,8 +1119,11 @@ int main(int argc, char** argv) {
   int max_level = 12, from = -1;
   bool general = true, two_gate = true, shared = true, reduce = true;
   int polish_keep = 0, polish_rounds = 3, polish_from = 10, insert_keep = 0, two_move = 0;
-  // Walk stages (chains kept per class, rounds), widest last.
-  std::vector<std::pair<int, int>> walk = {{128, 3}, {512, 4}};
+  // Deep walk: new chains per class and round, rounds at most.
+  int deep_quota = 16, deep_rounds = 40;
+  // Breadth-first walk stages (chains kept per class, rounds), widest last;
+  // none by default (the deep walk reaches further with fewer chains).
+  std::vector<std::pair<int, int>> walk;
   for (int i = 2; i + 1 < argc; i += 2) {
     std::string a = argv[i];
     if (a == "--out") out = argv[i + 1];
@@ -1068,6 +1154,11 @@ int main(int argc, char** argv) {
     }
     else if (a == "--insert-keep") insert_keep = std::atoi(argv[i + 1]);
     else if (a == "--two-move") two_move = std::atoi(argv[i + 1]);
+    else if (a == "--deep") {
+      char* e;
+      deep_quota = static_cast<int>(std::strtol(argv[i + 1], &e, 10));
+      deep_rounds = *e == ':' ? std::atoi(e + 1) : 8;
+    }
     else { std::fprintf(stderr, "unknown option %s\n", a.c_str()); return 2; }
   }
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // progress lines appear as they are printed
@@ -1142,6 +1233,7 @@ int main(int argc, char** argv) {
         if (r < polish_from || level_exact(r)) break;
         walk_level(r, keep, rounds);
       }
+      if (deep_quota > 0 && r >= polish_from && !level_exact(r)) deep_walk(r, deep_quota, deep_rounds, static_cast<std::size_t>(keep_high));
       if (level_exact(r)) continue;
       if (insert_keep > 0 && r >= polish_from) {
         // Walks the chains of level r - 1 (storing up to insert_keep per
