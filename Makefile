@@ -77,8 +77,8 @@ bench: build/bench/build.ninja install
 	@for b in build/bench/bench/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b"; fi; done
 	@for b in bench/bench_*.py; do [ -f "$$b" ] && $(VPY) "$$b"; done
 
-# The chain database: generated here (under an hour on two threads, about
-# 9 GiB at its peak), checkpointed per level in build/chaingen-work so a
+# The chain database: generated here (about 40 minutes on two threads, about
+# 4 GiB at its peak), checkpointed per level in build/chaingen-work so a
 # stopped run resumes.
 build/tools/build.ninja: | deps
 	meson setup build/tools -Dmodule=false -Dtools=true -Dbuildtype=release
