@@ -60,8 +60,18 @@ def test_single_variable_representative_is_not_variable_4():
     assert of_inputs(lambda x0, *_: x0).npn_representant().repr() == [True] * 16 + [False] * 16
 
 
-def test_the_twelve_gate_class():
-    assert from_word(0x169AE443).minimal_gates() == 12
+@pytest.mark.parametrize("word, gates", [
+    (0x169AE443, 12),  # the only class that needs 12 gates
+    # classes once thought to need 12: 11 gates
+    (0x01BCDA86, 11), (0x067AB314, 11), (0x067ABC17, 11),
+    (0x06B5D398, 11), (0x166EB583, 11), (0x1698AC5B, 11),
+    # the last ten-gate classes the generator's walks reached
+    (0x01BDEA9C, 10), (0x011FB8D2, 10),
+])
+def test_hard_classes(word, gates):
+    f = from_word(word)
+    assert f.minimal_gates() == gates
+    assert f.npn_representant().minimal_gates() == gates
 
 
 @pytest.mark.parametrize("n", [0, 1, 4, 6, 7])
