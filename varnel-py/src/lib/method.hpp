@@ -11,6 +11,7 @@
 //   exclusive  fn(VarnelData&, args...)     instance method, exclusive borrow
 //   cls        fn(args...)                  class method, the class is ignored
 //   none       fn(args...)                  static method
+//   module     fn(args...)                  module-level function ("name()")
 // A method without parameters takes the no-argument convention, so the
 // interpreter itself rejects arguments.
 #pragma once
@@ -28,7 +29,7 @@
 
 namespace varnel::py {
 
-enum class Receiver { shared, exclusive, cls, none };
+enum class Receiver { shared, exclusive, cls, none, module };
 
 /// A string literal usable as a template argument.
 template <std::size_t N>
@@ -87,11 +88,12 @@ constexpr Text make_doc() {
   return b.out;
 }
 
-/// "Varnel.name()": the name used in binding messages.
-template <Literal Name>
+/// "Varnel.name()" (or "name()" for a module function): the name used in
+/// binding messages.
+template <Receiver R, Literal Name>
 constexpr Text make_full_name() {
   TextBuilder b;
-  b.add("Varnel.");
+  if constexpr (R != Receiver::module) b.add("Varnel.");
   b.add(Name.text);
   b.add("()");
   return b.out;
@@ -108,7 +110,7 @@ struct Method {
                 "one parameter name per converted argument");
 
   static constexpr Text doc = make_doc<R, Name, Params...>();
-  static constexpr Text full_name = make_full_name<Name>();
+  static constexpr Text full_name = make_full_name<R, Name>();
   static constexpr const char* param_names[kParams + 1] = {Params.text..., nullptr};
 
   template <std::size_t... I>

@@ -1,0 +1,30 @@
+// The functions of `varnelkit._native`, one declaration each: the single index
+// from Python name to the C++ function that does the work.
+#include "functions.hpp"
+
+#include <cstdint>
+
+#include "method.hpp"
+
+namespace varnelkit::native {
+namespace {
+
+/// The number of 64-bit words of a packed table of n variables.
+std::uint64_t packed_words(std::uint64_t n) {
+  if (n > 40) throw varnel::ValueError("too many variables");
+  return n <= 6 ? 1 : std::uint64_t{1} << (n - 6);
+}
+
+}  // namespace
+
+PyMethodDef* functions() {
+  using varnel::py::method;
+  using R = varnel::py::Receiver;
+  static PyMethodDef table[] = {
+      method<"packed_words", R::module, &packed_words, "n">(),
+      {nullptr, nullptr, 0, nullptr},
+  };
+  return table;
+}
+
+}  // namespace varnelkit::native
