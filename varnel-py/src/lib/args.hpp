@@ -40,6 +40,7 @@ struct BoolSequence {
 /// A read-only view of a bytes object's contents; valid while the argument lives.
 struct BytesView {
   std::span<const std::uint8_t> data;
+  operator std::span<const std::uint8_t>() const noexcept { return data; }
 };
 
 /// Conversion of one argument object to a C++ value; throws ErrorAlreadySet.

@@ -1,75 +1,36 @@
-// The operations behind the methods of `Varnel`, with C++ parameter and result
-// types that the declaration machinery converts. Each is a thin adapter from
-// the binding's types to one operation of the core.
+// The methods of `Varnel` whose core operation needs adapting to the binding:
+// a receiver that is not a plain table, a result built straight into a Python
+// object, or an argument check of the binding's own. Every other method names
+// its core operation directly (methods.cpp).
 #pragma once
 
 #include <cstdint>
-#include <utility>
-#include <vector>
 #include <optional>
+#include <vector>
 
-#include "args.hpp"
 #include "fvalue.hpp"
-#include "metrics/entanglement.hpp"
 #include "pyref.hpp"
-#include "result_classes.hpp"
-#include "to_py.hpp"
 #include "varnel_object.hpp"
 
 namespace varnel::py::entries {
 
-// Truth table
-FValue from_number(std::uint64_t number, std::uint64_t num_vars);
+/// Entry i of the table; IndexError "Index out of range: {i}" past the end.
 bool eval(const FValue& f, std::uint64_t i);
+/// The table as a new list of bools, entry 0 first.
 PyRef repr(const FValue& f);
+/// The number of entries, 2^n.
 std::uint64_t size(const FValue& f);
+/// The number of variables n.
 std::uint64_t n_vars(const FValue& f);
-
-// Information measures
-float equanimity_importance(const FValue& f);
-
-// Function families (class methods)
-FValue majority(std::uint64_t n);
-FValue parity(std::uint64_t n);
-FValue coprimes(std::uint64_t n);
-FValue primality(std::uint64_t n);
-FValue sum_is_prime(std::uint64_t n);
-FValue clique(std::uint64_t n);
-// Entropy and entanglement over the balanced bipartitions
-std::uint64_t entanglement(const FValue& f);
-float entropy(const FValue& f);
-std::vector<EntanglementSet> entanglement_sets(const FValue& f);
-std::vector<EntropySet> entropy_sets(const FValue& f);
-
-// Byte encoding
+/// The byte encoding, written straight into a new bytes object.
 PyRef encode(const FValue& f);
-FValue decode(BytesView raw);
-
-// Restriction table and restriction counting
+/// The restriction matrix of `vars` as a new NumPy bool array.
 PyRef table(const FValue& f, std::vector<std::uint64_t> vars);
-std::uint64_t information(const FValue& f, std::vector<std::uint64_t> vars);
-float fragmentation_coefficient(const FValue& f, std::vector<std::uint64_t> vars);
-// Classical measures
+/// The frontier size; the first call fills the object's frontier cache.
 std::uint64_t frontier_size(VarnelData& data);
+/// The largest frontier over the object's table.
 std::uint64_t max_frontier_size(VarnelData& data);
-std::uint32_t max_sensitivity(const FValue& f);
-float mean_sensitivity(const FValue& f);
-float spectral_entropy(const FValue& f);
-std::uint64_t degree(const FValue& f);
-std::uint64_t no_linearity(const FValue& f);
-float influence(const FValue& f, std::uint64_t var);
-float total_influence(const FValue& f);
-std::uint32_t certificate_complexity(const FValue& f);
-
-// Fragmentation family (fragmentation_spectrum and restriction_signature are
-// further names of fragmentation_profile)
-float fragmentation_k(const FValue& f, std::uint64_t k);
-std::vector<float> fragmentation_profile(const FValue& f);
-std::pair<std::uint64_t, float> fragmentation_peak(const FValue& f);
-std::vector<float> fragmentation_delta(const FValue& f);
-std::vector<float> fragmentation_delta2(const FValue& f);
-// Optimal five-input circuits
-std::optional<std::uint32_t> minimal_gates(const FValue& f);
+/// The NPN representative as a table of five variables; None for other sizes.
 std::optional<FValue> npn_representant(const FValue& f);
 
 }  // namespace varnel::py::entries

@@ -18,9 +18,12 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <tuple>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "args.hpp"
 #include "errors.hpp"
@@ -49,6 +52,30 @@ template <class R, class... A>
 struct FnTraits<R (*)(A...)> {
   using Result = R;
   using Args = std::tuple<A...>;
+};
+template <class R, class... A>
+struct FnTraits<R (*)(A...) noexcept> : FnTraits<R (*)(A...)> {};
+
+/// What an argument is converted to before the call: the parameter type
+/// itself, or for a view parameter the value that owns (or pins) its data.
+template <class P>
+struct Stored {
+  using type = std::remove_cvref_t<P>;
+};
+template <>
+struct Stored<std::span<const std::uint64_t>> {
+  using type = std::vector<std::uint64_t>;
+};
+template <>
+struct Stored<std::span<const std::uint8_t>> {
+  using type = BytesView;
+};
+
+template <class Tuple>
+struct StoredTuple;
+template <class... P>
+struct StoredTuple<std::tuple<P...>> {
+  using type = std::tuple<typename Stored<P>::type...>;
 };
 
 template <class Tuple>
@@ -102,9 +129,10 @@ constexpr Text make_full_name() {
 template <Receiver R, Literal Name, auto Fn, Literal... Params>
 struct Method {
   using Traits = FnTraits<decltype(Fn)>;
-  using Converted = std::conditional_t<R == Receiver::shared || R == Receiver::exclusive,
-                                       typename Tail<typename Traits::Args>::type,
-                                       typename Traits::Args>;
+  using Params_ = std::conditional_t<R == Receiver::shared || R == Receiver::exclusive,
+                                     typename Tail<typename Traits::Args>::type,
+                                     typename Traits::Args>;
+  using Converted = typename StoredTuple<Params_>::type;
   static constexpr std::size_t kParams = sizeof...(Params);
   static_assert(std::tuple_size_v<Converted> == kParams,
                 "one parameter name per converted argument");

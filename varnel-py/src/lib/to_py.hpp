@@ -89,19 +89,6 @@ struct ToPy<std::optional<FValue>> {
   }
 };
 
-/// Bytes to hand to Python as a `bytes` object.
-struct Bytes {
-  std::vector<std::uint8_t> data;
-};
-
-template <>
-struct ToPy<Bytes> {
-  static PyRef convert(const Bytes& b) {
-    return PyRef::checked(PyBytes_FromStringAndSize(reinterpret_cast<const char*>(b.data.data()),
-                                                    static_cast<Py_ssize_t>(b.data.size())));
-  }
-};
-
 /// Converts any result with a ToPy specialisation.
 template <class T>
 PyRef to_py(T&& value) {

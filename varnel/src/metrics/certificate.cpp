@@ -287,7 +287,7 @@ unsigned full_dimension(const Problem& p, unsigned threads) {
 
 }  // namespace
 
-std::uint32_t certificate_complexity(const FValue& f, unsigned threads) {
+std::uint32_t certificate_complexity_on(const FValue& f, unsigned threads) {
   const unsigned n = f.n_vars();
   const std::uint64_t ones = f.count_ones();
   if (ones == 0 || ones == f.size()) return 0;  // constants, and n = 0
@@ -308,7 +308,7 @@ std::uint32_t certificate_complexity(const FValue& f, unsigned threads) {
 }
 
 std::uint32_t certificate_complexity(const FValue& f) {
-  return certificate_complexity(f, pool::num_threads());
+  return certificate_complexity_on(f, pool::num_threads());
 }
 
 std::uint32_t point_certificate_complexity(const FValue& f, std::uint64_t x) {

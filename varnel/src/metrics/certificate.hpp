@@ -22,8 +22,8 @@ namespace varnel {
 /// constants and for n = 0). Runs on the worker pool from four variables on.
 std::uint32_t certificate_complexity(const FValue& f);
 
-/// The same with an explicit number of threads (1 = on the calling thread).
-std::uint32_t certificate_complexity(const FValue& f, unsigned threads);
+/// C(f) on an explicit number of threads (1 = on the calling thread).
+std::uint32_t certificate_complexity_on(const FValue& f, unsigned threads);
 
 /// C(f, x), from the list of x XOR y over the inputs y with f(y) != f(x).
 /// An x at or beyond the table length is an internal failure.

@@ -1,15 +1,16 @@
-// Entries of the truth table and its byte encoding.
+#include "entries.hpp"
+
 #include <string>
 
+#include "bit_unpack.hpp"
 #include "encoding.hpp"
-#include "entries.hpp"
 #include "error.hpp"
+#include "metrics/frontier.hpp"
+#include "numpy_array.hpp"
+#include "optimal5.hpp"
+#include "restriction.hpp"
 
 namespace varnel::py::entries {
-
-FValue from_number(std::uint64_t number, std::uint64_t num_vars) {
-  return varnel::from_number(number, num_vars);
-}
 
 bool eval(const FValue& f, std::uint64_t i) {
   if (i >= f.size()) throw IndexError("Index out of range: " + std::to_string(i));
@@ -32,7 +33,6 @@ std::uint64_t size(const FValue& f) { return f.size(); }
 std::uint64_t n_vars(const FValue& f) { return f.n_vars(); }
 
 PyRef encode(const FValue& f) {
-  // Written straight into a new bytes object: no intermediate copy.
   PyRef bytes = PyRef::checked(
       PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(varnel::encoded_size(f))));
   char* out = PyBytes_AsString(bytes.get());
@@ -41,6 +41,27 @@ PyRef encode(const FValue& f) {
   return bytes;
 }
 
-FValue decode(BytesView raw) { return varnel::decode(raw.data); }
+PyRef table(const FValue& f, std::vector<std::uint64_t> vars) {
+  // Shape failures come first, before NumPy is needed or any work is done.
+  const BitMatrix matrix = restriction_table(f, vars);
+  PyRef array = numpy::new_bool_matrix(matrix.rows(), matrix.cols());
+  const numpy::WritableBytes out(array.get());
+  const std::uint64_t count = matrix.rows() * matrix.cols();
+  if (out.bytes().size() != count) panic("NumPy array of unexpected size");
+  unpack_bits(matrix.words(), count, out.bytes().data());
+  return array;
+}
+
+std::uint64_t frontier_size(VarnelData& data) {
+  return varnel::frontier_size(data.frontier, data.table);
+}
+
+std::uint64_t max_frontier_size(VarnelData& data) { return varnel::max_frontier_size(data.table); }
+
+std::optional<FValue> npn_representant(const FValue& f) {
+  const std::optional<std::uint32_t> r = varnel::npn_representant(f);
+  if (!r) return std::nullopt;
+  return varnel::unpack_library_word(*r);
+}
 
 }  // namespace varnel::py::entries
