@@ -11,6 +11,7 @@
 #include <random>
 
 #include "classical.hpp"
+#include "toolkit.hpp"
 #include "error.hpp"
 #include "families_plain.hpp"
 #include "metrics/certificate.hpp"
@@ -25,7 +26,7 @@ using varnel::FValue;
 
 namespace {
 
-std::uint32_t bits(float x) { return std::bit_cast<std::uint32_t>(x); }
+using plain::float_bits;
 
 // The sanitised build runs the slow reference code about 50 times slower, so
 // the heaviest comparisons use fewer functions there (the plain build runs all).
@@ -35,7 +36,7 @@ constexpr bool kSanitized = true;
 constexpr bool kSanitized = false;
 #endif
 
-#define EXPECT_SAME_FLOAT(a, b) EXPECT_EQ(bits(a), bits(b)) << (a) << " vs " << (b)
+#define EXPECT_SAME_FLOAT(a, b) EXPECT_EQ(float_bits(a), float_bits(b)) << (a) << " vs " << (b)
 
 // Runs the body once on the AVX2 path (where available) and once on the baseline.
 class BothPaths : public ::testing::TestWithParam<bool> {
@@ -61,7 +62,7 @@ TEST_P(BothPaths, SpectralMeasuresMatchTheReference) {
       const std::vector<float> want = plain::coefficients(c.table);
       const std::vector<float> got = varnel::fourier_coeficients(f);
       ASSERT_EQ(got.size(), want.size());
-      for (std::size_t s = 0; s < want.size(); ++s) ASSERT_EQ(bits(got[s]), bits(want[s])) << s;
+      for (std::size_t s = 0; s < want.size(); ++s) ASSERT_EQ(float_bits(got[s]), float_bits(want[s])) << s;
       EXPECT_SAME_FLOAT(varnel::spectral_entropy(f), plain::spectral_entropy(c.table));
       EXPECT_EQ(varnel::no_linearity(f), plain::no_linearity(c.table));
       EXPECT_EQ(varnel::degree(f), plain::degree(c.table));

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cstring>
 #include <random>
 
 #include "auxiliar.hpp"
@@ -10,61 +9,25 @@
 #include "metrics/bipartition_walk.hpp"
 #include "metrics/entanglement.hpp"
 #include "restriction.hpp"
+#include "expect_panic.hpp"
+#include "toolkit.hpp"
 
 using varnel::FValue;
 using varnel::VarMask;
 
 namespace {
 
-std::uint64_t pext(std::uint64_t x, std::uint64_t mask) {
-  std::uint64_t out = 0;
-  unsigned j = 0;
-  for (unsigned i = 0; i < 64; ++i) {
-    if ((mask >> i) & 1u) out |= ((x >> i) & 1u) << j++;
-  }
-  return out;
-}
-
 // Uniformly random functions, and functions whose forms repeat: a random
 // function of some of the variables, a biased one, parity, a constant.
 plain::Table test_table(unsigned n, std::mt19937_64& rng) {
-  const std::size_t size = std::size_t{1} << n;
-  plain::Table t(size);
-  switch (rng() % 5) {
-    case 0:
-    case 1:
-      return plain::random_table(n, rng);
-    case 2: {
-      const std::uint64_t relevant = rng() & varnel::all_vars(n);
-      const plain::Table g =
-          plain::random_table(static_cast<unsigned>(std::popcount(relevant)), rng);
-      for (std::size_t x = 0; x < size; ++x) t[x] = g[pext(x, relevant)];
-      return t;
-    }
-    case 3:
-      for (auto& e : t) e = rng() % 8 == 0;
-      return t;
-    default:
-      if (rng() % 2 == 0) {
-        for (std::size_t x = 0; x < size; ++x) t[x] = std::popcount(x) & 1;
-      } else {
-        for (auto& e : t) e = 1;
-      }
-      return t;
-  }
+  using plain::Shape;
+  return plain::mixed_table(n,
+                            {Shape::random, Shape::random, Shape::junta, Shape::biased,
+                             Shape::parity, Shape::constant},
+                            rng);
 }
 
-template <class F>
-void expect_panic(F&& f, const char* message) {
-  try {
-    f();
-    ADD_FAILURE() << "no failure, expected " << message;
-  } catch (const varnel::Panic& p) {
-    EXPECT_STREQ(p.what(), message);
-  }
-}
-
-bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool same_bits(float a, float b) { return plain::float_bits(a) == plain::float_bits(b); }
 
 }  // namespace
 

@@ -2,10 +2,10 @@
 
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <random>
 
 #include "fragmentation_plain.hpp"
+#include "toolkit.hpp"
 #include "metrics/fragmentation.hpp"
 #include "restriction.hpp"
 
@@ -14,26 +14,13 @@ using varnel::VarMask;
 
 namespace {
 
-std::uint32_t bits(float x) {
-  std::uint32_t b;
-  std::memcpy(&b, &x, sizeof b);
-  return b;
-}
+using plain::float_bits;
 
 void expect_same(const std::vector<float>& a, const std::vector<float>& b, const char* what) {
   ASSERT_EQ(a.size(), b.size()) << what;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    EXPECT_EQ(bits(a[i]), bits(b[i])) << what << "[" << i << "]: " << a[i] << " vs " << b[i];
+    EXPECT_EQ(float_bits(a[i]), float_bits(b[i])) << what << "[" << i << "]: " << a[i] << " vs " << b[i];
   }
-}
-
-std::uint64_t pext(std::uint64_t x, std::uint64_t mask) {
-  std::uint64_t out = 0;
-  unsigned j = 0;
-  for (unsigned i = 0; i < 64; ++i) {
-    if ((mask >> i) & 1u) out |= ((x >> i) & 1u) << j++;
-  }
-  return out;
 }
 
 // Functions of every kind the profile's route tells apart: random (nearly
@@ -42,41 +29,10 @@ std::uint64_t pext(std::uint64_t x, std::uint64_t mask) {
 // and the exclusive or of random functions of two disjoint halves (forms
 // repeat without any pair of variables showing it).
 plain::Table kind_table(unsigned n, unsigned kind, std::mt19937_64& rng) {
-  const std::size_t size = std::size_t{1} << n;
-  plain::Table t(size);
-  switch (kind % 7) {
-    case 0:
-      return plain::random_table(n, rng);
-    case 1: {
-      const std::uint8_t c = rng() & 1;
-      for (auto& e : t) e = c;
-      return t;
-    }
-    case 2:
-      for (std::size_t x = 0; x < size; ++x) t[x] = std::popcount(x) & 1;
-      return t;
-    case 3:
-      for (std::size_t x = 0; x < size; ++x) t[x] = 2 * static_cast<unsigned>(std::popcount(x)) > n;
-      return t;
-    case 4: {
-      const unsigned threshold = static_cast<unsigned>(rng() % 16);
-      for (auto& e : t) e = (rng() % 16) < threshold;
-      return t;
-    }
-    case 5: {
-      const std::uint64_t relevant = n == 0 ? 0 : rng() & varnel::all_vars(n);
-      const plain::Table g = plain::random_table(static_cast<unsigned>(std::popcount(relevant)), rng);
-      for (std::size_t x = 0; x < size; ++x) t[x] = g[pext(x, relevant)];
-      return t;
-    }
-    default: {
-      const unsigned low = n / 2;
-      const plain::Table g = plain::random_table(low, rng);
-      const plain::Table h = plain::random_table(n - low, rng);
-      for (std::size_t x = 0; x < size; ++x) t[x] = g[x & ((1u << low) - 1)] ^ h[x >> low];
-      return t;
-    }
-  }
+  using plain::Shape;
+  static constexpr Shape kinds[] = {Shape::random, Shape::constant, Shape::parity, Shape::majority,
+                                    Shape::biased, Shape::junta,    Shape::xor_of_halves};
+  return plain::shaped_table(n, kinds[kind % 7], rng);
 }
 
 auto plain_entropy = [](const plain::Table& t, const plain::Vars& s) {
@@ -114,9 +70,9 @@ TEST(Fragmentation, LevelSumGrouping) {
     float sequential = -0.0f;
     for (float x : v) sequential = sequential + x;
     const float tree = plain::tree_sum(v, 0, v.size(), varnel::kLeafSubsets);
-    EXPECT_EQ(bits(varnel::level_sum(v)), bits(tree)) << len;
+    EXPECT_EQ(float_bits(varnel::level_sum(v)), float_bits(tree)) << len;
     if (len <= varnel::kLeafSubsets) {
-      EXPECT_EQ(bits(varnel::level_sum(v)), bits(sequential)) << len;
+      EXPECT_EQ(float_bits(varnel::level_sum(v)), float_bits(sequential)) << len;
     }
     if (len > 0) {
       EXPECT_NEAR(varnel::level_sum(v), sequential, 1e-4 * sequential) << len;
@@ -152,14 +108,14 @@ TEST(Fragmentation, MatchesDefinition) {
       const std::vector<float> p = plain::profile(t);
       expect_same(varnel::fragmentation_profile(f), p, "profile");
       for (unsigned k = 0; k <= n + 2; ++k) {
-        EXPECT_EQ(bits(varnel::fragmentation_k(f, k)), bits(plain::fragmentation_k(t, k, plain_entropy)))
+        EXPECT_EQ(float_bits(varnel::fragmentation_k(f, k)), float_bits(plain::fragmentation_k(t, k, plain_entropy)))
             << "k=" << k;
       }
       expect_same(varnel::fragmentation_delta(f), plain::differences(p), "delta");
       expect_same(varnel::fragmentation_delta2(f), plain::differences(plain::differences(p)), "delta2");
       const auto peak = varnel::fragmentation_peak(f);
       EXPECT_EQ(peak.first, plain::peak(p).first);
-      EXPECT_EQ(bits(peak.second), bits(plain::peak(p).second));
+      EXPECT_EQ(float_bits(peak.second), float_bits(plain::peak(p).second));
     }
   }
 }
@@ -180,7 +136,7 @@ TEST(Fragmentation, SubsetEntropiesMatchDirectComputation) {
         ASSERT_EQ(all.size(), direct.size());
         for (VarMask m = 0; m < all.size(); ++m) {
           ASSERT_EQ(all[m].forms, direct[m].forms) << "mask=" << m;
-          ASSERT_EQ(bits(all[m].entropy), bits(direct[m].entropy)) << "mask=" << m;
+          ASSERT_EQ(float_bits(all[m].entropy), float_bits(direct[m].entropy)) << "mask=" << m;
         }
       }
       for (unsigned k = 0; k <= n; ++k) {
@@ -190,7 +146,7 @@ TEST(Fragmentation, SubsetEntropiesMatchDirectComputation) {
           const auto h = varnel::level_entropies(f, k, (k & 1) != 0, route);
           ASSERT_EQ(h.size(), masks.size());
           for (std::size_t i = 0; i < masks.size(); ++i) {
-            ASSERT_EQ(bits(h[i]), bits(direct[masks[i]].entropy))
+            ASSERT_EQ(float_bits(h[i]), float_bits(direct[masks[i]].entropy))
                 << "k=" << k << " mask=" << masks[i] << " route=" << static_cast<int>(route);
           }
         }
@@ -221,7 +177,7 @@ TEST(Fragmentation, WalkCompletesPartlyKnownStats) {
           varnel::complete_subset_stats(f, n, stats, known, true, parallel);
           for (VarMask m = 0; m < direct.size(); ++m) {
             ASSERT_EQ(stats[m].forms, direct[m].forms) << "n=" << n << " kind=" << kind << " m=" << m;
-            ASSERT_EQ(bits(stats[m].entropy), bits(direct[m].entropy)) << "n=" << n << " m=" << m;
+            ASSERT_EQ(float_bits(stats[m].entropy), float_bits(direct[m].entropy)) << "n=" << n << " m=" << m;
           }
         }
       }
@@ -247,7 +203,7 @@ TEST(Fragmentation, NarrowLevelsMatchDirectComputation) {
       const auto masks = varnel::level_masks(c.n, c.k);
       const auto h = varnel::level_entropies(f, c.k, true, varnel::LevelRoute::direct);
       for (std::size_t i = 0; i < masks.size(); i += c.n == 18 ? 7 : 3) {
-        ASSERT_EQ(bits(h[i]), bits(varnel::form_stats(f, masks[i]).entropy)) << "mask=" << masks[i];
+        ASSERT_EQ(float_bits(h[i]), float_bits(varnel::form_stats(f, masks[i]).entropy)) << "mask=" << masks[i];
       }
     }
   }
@@ -265,11 +221,11 @@ TEST(Fragmentation, RelationsOnLargerFunctions) {
       const auto p = varnel::fragmentation_profile(f);
       ASSERT_EQ(p.size(), n + 1);
       for (unsigned k = 0; k <= n; ++k) {
-        EXPECT_EQ(bits(varnel::fragmentation_k(f, k)), bits(p[k])) << "k=" << k;
+        EXPECT_EQ(float_bits(varnel::fragmentation_k(f, k)), float_bits(p[k])) << "k=" << k;
       }
-      EXPECT_EQ(bits(p[0]), bits(-0.0f));
+      EXPECT_EQ(float_bits(p[0]), float_bits(-0.0f));
       // F(n): the binary entropy of the share of true outputs.
-      EXPECT_EQ(bits(p[n]), bits(varnel::form_stats(f, varnel::all_vars(n)).entropy));
+      EXPECT_EQ(float_bits(p[n]), float_bits(varnel::form_stats(f, varnel::all_vars(n)).entropy));
       expect_same(varnel::fragmentation_delta(f), plain::differences(p), "delta");
       expect_same(varnel::fragmentation_delta2(f), plain::differences(plain::differences(p)),
                   "delta2");
@@ -291,12 +247,12 @@ TEST(Fragmentation, EdgeCases) {
     EXPECT_TRUE(varnel::fragmentation_delta(f).empty());
     EXPECT_TRUE(varnel::fragmentation_delta2(f).empty());
     EXPECT_EQ(varnel::fragmentation_peak(f), std::make_pair(std::uint64_t{0}, -0.0f));
-    EXPECT_EQ(bits(varnel::fragmentation_k(f, 0)), bits(-0.0f));
-    EXPECT_EQ(bits(varnel::fragmentation_k(f, 1)), bits(0.0f));
+    EXPECT_EQ(float_bits(varnel::fragmentation_k(f, 0)), float_bits(-0.0f));
+    EXPECT_EQ(float_bits(varnel::fragmentation_k(f, 1)), float_bits(0.0f));
   }
   // Levels above n, however far.
   const FValue maj3 = FValue::from_bytes(std::vector<std::uint8_t>{0, 0, 0, 1, 0, 1, 1, 1});
-  for (std::uint64_t k : {4ull, 5ull, 64ull, ~0ull}) EXPECT_EQ(bits(varnel::fragmentation_k(maj3, k)), 0u);
+  for (std::uint64_t k : {4ull, 5ull, 64ull, ~0ull}) EXPECT_EQ(float_bits(varnel::fragmentation_k(maj3, k)), 0u);
   expect_same(varnel::fragmentation_profile(maj3), {-0.0f, 1.0f, 1.5f, 1.0f}, "majority");
   expect_same(varnel::fragmentation_delta2(maj3), {-0.5f, -1.0f}, "majority delta2");
   // Parity: every non-empty subset has two equally frequent forms, at any n

@@ -12,6 +12,7 @@
 #include "index_permutation.hpp"
 #include "restriction.hpp"
 #include "restriction_plain.hpp"
+#include "toolkit.hpp"
 #include "simd.hpp"
 
 using varnel::FValue;
@@ -20,44 +21,14 @@ using plain::Vars;
 
 namespace {
 
-std::uint64_t pext(std::uint64_t x, std::uint64_t mask) {
-  std::uint64_t out = 0;
-  unsigned j = 0;
-  for (unsigned i = 0; i < 64; ++i) {
-    if ((mask >> i) & 1u) out |= ((x >> i) & 1u) << j++;
-  }
-  return out;
-}
-
 // Random functions with structure, so that forms repeat: a random function of
 // a random subset of the variables, sometimes biased, sometimes constant or
 // parity, sometimes uniformly random.
 plain::Table structured_table(unsigned n, std::mt19937_64& rng) {
-  const std::size_t size = std::size_t{1} << n;
-  plain::Table t(size);
-  switch (rng() % 6) {
-    case 0:
-      return plain::random_table(n, rng);
-    case 1: {
-      const std::uint8_t c = rng() & 1;
-      for (auto& e : t) e = c;
-      return t;
-    }
-    case 2:
-      for (std::size_t x = 0; x < size; ++x) t[x] = std::popcount(x) & 1;
-      return t;
-    case 3: {  // biased
-      const unsigned threshold = static_cast<unsigned>(rng() % 16);
-      for (auto& e : t) e = (rng() % 16) < threshold;
-      return t;
-    }
-    default: {  // a random function of some variables
-      const std::uint64_t relevant = n == 0 ? 0 : rng() & varnel::all_vars(n);
-      plain::Table g = plain::random_table(static_cast<unsigned>(std::popcount(relevant)), rng);
-      for (std::size_t x = 0; x < size; ++x) t[x] = g[pext(x, relevant)];
-      return t;
-    }
-  }
+  using plain::Shape;
+  return plain::mixed_table(
+      n, {Shape::random, Shape::constant, Shape::parity, Shape::biased, Shape::junta, Shape::junta},
+      rng);
 }
 
 // Variable lists of every kind: distinct in range, unsorted, empty, full,
@@ -99,7 +70,7 @@ Vars vars_of(VarMask m) {
 }
 
 void expect_same_float(float a, float b) {
-  EXPECT_EQ(std::bit_cast<std::uint32_t>(a), std::bit_cast<std::uint32_t>(b)) << a << " vs " << b;
+  EXPECT_EQ(plain::float_bits(a), plain::float_bits(b)) << a << " vs " << b;
 }
 
 // Every vector level the processor has, lowest first; restores the best.
@@ -200,13 +171,13 @@ TEST(RestrictionCounting, MatchesTheDefinitionOnRandomFunctionsAndLists) {
     const float entropy = varnel::set_entropy(f, vars);
     ASSERT_EQ(vars, copy);
     ASSERT_EQ(count, plain::count_forms(t, vars)) << "n=" << n << " rep=" << rep;
-    ASSERT_EQ(std::bit_cast<std::uint32_t>(entropy),
-              std::bit_cast<std::uint32_t>(plain::set_entropy(t, vars)))
+    ASSERT_EQ(plain::float_bits(entropy),
+              plain::float_bits(plain::set_entropy(t, vars)))
         << "n=" << n << " rep=" << rep << " " << entropy;
     // The relations that always hold.
     ASSERT_GE(count, 1u);
     ASSERT_LE(entropy, std::log2(static_cast<float>(count)) + 1e-5f);
-    ASSERT_EQ(count == 1, std::bit_cast<std::uint32_t>(entropy) == 0x80000000u);
+    ASSERT_EQ(count == 1, plain::float_bits(entropy) == 0x80000000u);
   }
 }
 
@@ -356,8 +327,8 @@ TEST(RestrictionCounting, ConcurrentCallsOnOneTableAgree) {
     threads.emplace_back([&, t] {
       for (int r = 0; r < 5; ++r) {
         for (std::size_t i = 0; i < lists.size(); ++i) {
-          if (std::bit_cast<std::uint32_t>(varnel::set_entropy(f, lists[i])) !=
-              std::bit_cast<std::uint32_t>(expected[i])) {
+          if (plain::float_bits(varnel::set_entropy(f, lists[i])) !=
+              plain::float_bits(expected[i])) {
             ++bad[t];
           }
         }

@@ -1,18 +1,13 @@
+import pathlib
 import random
+import sys
 
 import pytest
 
-import varnel
+# The plain reference implementations, importable by every test module.
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "reference"))
 
 
 @pytest.fixture
 def rng():
     return random.Random(20261208)
-
-
-def random_table(rng, n):
-    return [rng.random() < 0.5 for _ in range(1 << n)]
-
-
-def make(table):
-    return varnel.Varnel(table)

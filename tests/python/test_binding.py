@@ -11,8 +11,6 @@ import pytest
 import varnel
 from varnel import Varnel
 
-PanicException = None
-
 
 def panic_type():
     try:
@@ -232,9 +230,7 @@ def test_no_leaks():
             except BaseException:
                 pass
 
-    import io
     import os
-    import contextlib
     # The panic reports go to fd 2; keep them out of the test output.
     saved = os.dup(2)
     devnull = os.open(os.devnull, os.O_WRONLY)

@@ -4,7 +4,6 @@ bit), known values, relations, and the edge cases of each method."""
 import math
 import os
 import random
-import struct
 import subprocess
 import sys
 
@@ -12,19 +11,10 @@ import pytest
 
 from varnel import Varnel
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "reference"))
-import classical_ref as ref  # noqa: E402
+import classical_ref as ref
+from helpers import AND2, parity, same
 
 LN2 = math.log(2)
-
-
-def same(a, b):
-    """Bit-identical floats (so -0.0 differs from 0.0)."""
-    return struct.pack("<d", float(a)) == struct.pack("<d", float(b))
-
-
-def parity(n):
-    return [bin(x).count("1") % 2 == 1 for x in range(1 << n)]
 
 
 def threshold(n, k):
@@ -37,7 +27,6 @@ def inner_product(n):
 
 
 MAJ3 = [False, False, False, True, False, True, True, True]
-AND2 = [False, False, False, True]
 ID1 = [False, True]
 
 

@@ -3,7 +3,6 @@ definitions, their result classes, and their behaviour on the worker pool."""
 import math
 import multiprocessing
 import os
-import pathlib
 import random
 import subprocess
 import sys
@@ -13,27 +12,12 @@ import numpy as np
 import pytest
 
 import varnel
-from conftest import random_table
 from varnel import Varnel
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "reference"))
-import entanglement_plain as plain  # noqa: E402
+import entanglement_plain as plain
+from helpers import AND2, MAJ3, is_negative_zero, parity, random_table, same
 
-AND2 = [False, False, False, True]
 AND3 = [False] * 7 + [True]
-MAJ3 = [bool(0b11101000 >> i & 1) for i in range(8)]
-
-
-def parity(n, complement=False):
-    return [(bin(x).count("1") % 2 == 1) != complement for x in range(1 << n)]
-
-
-def same_float(a, b):
-    return a == b and math.copysign(1.0, a) == math.copysign(1.0, b)
-
-
-def is_negative_zero(x):
-    return x == 0.0 and math.copysign(1.0, x) < 0
 
 
 def structured_table(rng, n):
@@ -64,11 +48,11 @@ def records(result):
 ], ids=["x", "constant1", "and2", "majority3", "and3"])
 def test_small_functions(table, entropy, entanglement, pairs):
     f = Varnel(table)
-    assert same_float(f.entropy(), entropy)
+    assert same(f.entropy(), entropy)
     assert f.entanglement() == entanglement
     # Every pair of these functions has the minimal value.
     assert records(f.entropy_sets()) == [(a, b, entropy) for a, b in pairs]
-    assert all(same_float(r.entropy, entropy) for r in f.entropy_sets())
+    assert all(same(r.entropy, entropy) for r in f.entropy_sets())
     assert records(f.entanglement_sets()) == [(a, b, entanglement) for a, b in pairs]
 
 
@@ -89,7 +73,7 @@ def test_constant_functions(n):
 @pytest.mark.parametrize("n", [2, 3, 4, 9, 10, 12])
 @pytest.mark.parametrize("complement", [False, True])
 def test_parity(n, complement):
-    f = Varnel(parity(n, complement))
+    f = Varnel(parity(n, odd=not complement))
     assert f.entropy() == 2.0
     assert f.entanglement() == 4
     assert {r.entropy for r in f.entropy_sets()} == {2.0}
@@ -137,9 +121,9 @@ def test_random_functions(n, rng):
                 got_entanglement.sort(key=lambda r: r[0])
             assert [r[:2] for r in got_entropy] == [r[:2] for r in want_entropy]
             for got, want in zip(got_entropy, want_entropy):
-                assert same_float(got[2], want[2]), (got, want)
+                assert same(got[2], want[2]), (got, want)
             assert got_entanglement == want_entanglement
-            assert same_float(f.entropy(), plain.strict_minimum(r[2] for r in want_entropy))
+            assert same(f.entropy(), plain.strict_minimum(r[2] for r in want_entropy))
             assert f.entanglement() == plain.strict_minimum(r[2] for r in want_entanglement)
 
 
@@ -154,7 +138,7 @@ def test_spot_checks_at_fourteen_variables(rng):
     assert sorted(r[:2] for r in entanglement_sets) == pairs
     for i in rng.sample(range(len(pairs)), 12):
         a, b, value = entropy_sets[i]
-        assert same_float(value, plain.pair_entropy(table, a, b))
+        assert same(value, plain.pair_entropy(table, a, b))
         a, b, value = entanglement_sets[i]
         assert value == plain.pair_entanglement(table, a, b)
     assert f.entropy() == min(r[2] for r in entropy_sets)
@@ -233,7 +217,7 @@ def test_forked_child_uses_the_pool():
         if child.is_alive():
             child.kill()
     assert child.exitcode == 0
-    assert same_float(got[0], parent[0]) and got[1:] == parent[1:]
+    assert same(got[0], parent[0]) and got[1:] == parent[1:]
     assert parent[0] == plain.entropy(table)
 
 

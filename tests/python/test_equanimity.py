@@ -3,8 +3,8 @@ import math
 
 import pytest
 
-from conftest import random_table
 from varnel import Varnel
+from helpers import random_table
 
 
 def reference(table):

@@ -1,15 +1,13 @@
 """The function families as class methods: the stated tables, the literal
 definitions entry by entry at small sizes, and the failures at the limits."""
-import os
-import sys
 from itertools import combinations
 
 import pytest
 
 from varnel import Varnel
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "reference"))
-import families_ref as ref  # noqa: E402
+import families_ref as ref
+from helpers import panics
 
 FAMILIES = ["majority", "parity", "coprimes", "primality", "sum_is_prime", "clique"]
 
@@ -20,13 +18,6 @@ def build(name, n):
 
 def true_at(f):
     return [i for i, e in enumerate(f.repr()) if e]
-
-
-def panics(call, message):
-    with pytest.raises(BaseException) as info:
-        call()
-    assert type(info.value).__name__ == "PanicException"
-    assert info.value.args == (message,)
 
 
 # ---------------------------------------------------------------------------

@@ -1,40 +1,18 @@
 """The fragmentation family: fragmentation_k, the profile under its three
 names, the peak and the two differences, against the literal definitions."""
-import math
 import os
-import pathlib
 import random
 import subprocess
 import sys
 
 import pytest
 
-from conftest import random_table
 from varnel import Varnel
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "reference"))
-import fragmentation_plain as plain  # noqa: E402
+import fragmentation_plain as plain
+from helpers import AND2, MAJ3, majority, parity, random_table, same, same_list
 
 PROFILE_NAMES = ["fragmentation_profile", "fragmentation_spectrum", "restriction_signature"]
-AND2 = [False, False, False, True]
-MAJ3 = [bool(0b11101000 >> i & 1) for i in range(8)]
-
-
-def parity(n, odd=True):
-    return [bool(bin(x).count("1") & 1) == odd for x in range(1 << n)]
-
-
-def majority(n):
-    return [bin(x).count("1") * 2 > n for x in range(1 << n)]
-
-
-def same(a, b):
-    """Equal floats with equal signs (so -0.0 differs from 0.0)."""
-    return a == b and math.copysign(1.0, a) == math.copysign(1.0, b)
-
-
-def same_list(a, b):
-    return len(a) == len(b) and all(same(x, y) for x, y in zip(a, b))
 
 
 def family(v):

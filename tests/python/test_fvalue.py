@@ -1,15 +1,8 @@
 """The truth table: construction, from_number, eval, repr, size, n_vars."""
 import pytest
 
-from conftest import random_table
 from varnel import Varnel
-
-
-def panics(call, message):
-    with pytest.raises(BaseException) as info:
-        call()
-    assert type(info.value).__name__ == "PanicException"
-    assert info.value.args == (message,)
+from helpers import panics, random_table
 
 
 def test_zero_variables():

@@ -1,11 +1,10 @@
 """minimal_gates and npn_representant: optimal five-input circuits from the
 chain database built into the module."""
-import random
 
 import pytest
 
-from conftest import random_table
 from varnel import Varnel
+from helpers import random_table
 
 pytestmark = pytest.mark.skipif(
     not hasattr(Varnel, "minimal_gates"),

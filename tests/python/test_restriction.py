@@ -1,8 +1,6 @@
 """The restriction table (`table`) and restriction counting (`information`,
 `fragmentation_coefficient`), against the literal definitions."""
-import math
 import os
-import pathlib
 import random
 import subprocess
 import sys
@@ -10,30 +8,15 @@ import sys
 import numpy as np
 import pytest
 
-from conftest import random_table
 from varnel import Varnel
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "reference"))
-import restriction_plain as plain  # noqa: E402
+import restriction_plain as plain
+from helpers import AND2, MAJ3, panics, random_table, same
 
 INCOMPATIBLE = ("called `Result::unwrap()` on an `Err` value: "
                 "ShapeError/IncompatibleShape: incompatible shapes")
 OVERFLOW = ("called `Result::unwrap()` on an `Err` value: "
             "ShapeError/Overflow: arithmetic overflow")
-
-AND2 = [False, False, False, True]
-MAJ3 = [bool(0b11101000 >> i & 1) for i in range(8)]
-
-
-def panics(call, message):
-    with pytest.raises(BaseException) as info:
-        call()
-    assert type(info.value).__name__ == "PanicException"
-    assert info.value.args == (message,)
-
-
-def same_float(a, b):
-    return a == b and math.copysign(1.0, a) == math.copysign(1.0, b)
 
 
 # --- table ---------------------------------------------------------------
@@ -145,7 +128,7 @@ def test_missing_numpy_is_an_internal_failure():
 def test_counting_examples(table, vars, count, entropy):
     v = Varnel(table)
     assert v.information(vars) == count
-    assert same_float(v.fragmentation_coefficient(vars), entropy)
+    assert same(v.fragmentation_coefficient(vars), entropy)
     assert v.information(vars=vars) == count
 
 
@@ -172,7 +155,7 @@ def test_counting_against_the_definition(rng):
                 for _ in range(k)]
         v = Varnel(t)
         assert v.information(vars) == plain.information(t, vars), (t, vars)
-        assert same_float(v.fragmentation_coefficient(vars), plain.set_entropy(t, vars)), (t, vars)
+        assert same(v.fragmentation_coefficient(vars), plain.set_entropy(t, vars)), (t, vars)
 
 
 def test_entropy_is_a_single_precision_value(rng):

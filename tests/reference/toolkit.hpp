@@ -1,0 +1,89 @@
+// Shared helpers of the C++ tests and benchmarks: bit extraction, the bits of
+// a float, and random tables of the shapes that exercise the fast paths (forms
+// that repeat, dummy variables, symmetric and constant functions).
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <random>
+#include <vector>
+
+#include "plain.hpp"
+
+namespace plain {
+
+/// The bits of x at the positions set in mask, packed to the low end.
+inline std::uint64_t pext(std::uint64_t x, std::uint64_t mask) {
+  std::uint64_t out = 0;
+  unsigned j = 0;
+  for (unsigned i = 0; i < 64; ++i) {
+    if ((mask >> i) & 1u) out |= ((x >> i) & 1u) << j++;
+  }
+  return out;
+}
+
+/// The IEEE bits of a single-precision value, for bit-exact comparisons.
+inline std::uint32_t float_bits(float x) { return std::bit_cast<std::uint32_t>(x); }
+
+/// Shapes of random test tables.
+enum class Shape {
+  random,         // every entry a fair coin
+  constant,       // all 0 or all 1
+  parity,         // true on odd weight
+  majority,       // true when more than half the variables are 1
+  biased,         // each entry 1 with a random probability in 16ths
+  junta,          // a random function of a random subset of the variables
+  xor_of_halves,  // g(low half) XOR h(high half) for random g, h
+};
+
+/// A random table of 2^n entries of the given shape.
+inline Table shaped_table(unsigned n, Shape shape, std::mt19937_64& rng) {
+  const std::size_t size = std::size_t{1} << n;
+  Table t(size);
+  switch (shape) {
+    case Shape::random:
+      return random_table(n, rng);
+    case Shape::constant: {
+      const auto c = static_cast<std::uint8_t>(rng() & 1);
+      for (auto& e : t) e = c;
+      return t;
+    }
+    case Shape::parity:
+      for (std::size_t x = 0; x < size; ++x) t[x] = std::popcount(x) & 1;
+      return t;
+    case Shape::majority:
+      for (std::size_t x = 0; x < size; ++x) t[x] = 2 * static_cast<unsigned>(std::popcount(x)) > n;
+      return t;
+    case Shape::biased: {
+      const unsigned threshold = static_cast<unsigned>(rng() % 16);
+      for (auto& e : t) e = (rng() % 16) < threshold;
+      return t;
+    }
+    case Shape::junta: {
+      const std::uint64_t all = n == 0 ? 0 : (n >= 64 ? ~0ull : (1ull << n) - 1);
+      const std::uint64_t relevant = rng() & all;
+      const Table g = random_table(static_cast<unsigned>(std::popcount(relevant)), rng);
+      for (std::size_t x = 0; x < size; ++x) t[x] = g[pext(x, relevant)];
+      return t;
+    }
+    case Shape::xor_of_halves: {
+      const unsigned low = n / 2;
+      const Table g = random_table(low, rng);
+      const Table h = random_table(n - low, rng);
+      for (std::size_t x = 0; x < size; ++x) t[x] = g[x & ((std::size_t{1} << low) - 1)] ^ h[x >> low];
+      return t;
+    }
+  }
+  return t;
+}
+
+/// A random table whose shape is drawn uniformly from `mix` (a shape listed
+/// twice is drawn twice as often).
+inline Table mixed_table(unsigned n, std::initializer_list<Shape> mix, std::mt19937_64& rng) {
+  const Shape shape = mix.begin()[rng() % mix.size()];
+  return shaped_table(n, shape, rng);
+}
+
+}  // namespace plain
