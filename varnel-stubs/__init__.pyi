@@ -414,7 +414,7 @@ class Varnel:
         (0.5, -0.0)
         """
     def total_influence(self) -> float:
-        """Σ over S of |S| ĉ(S)²: the sum of the influences.
+        """Σ over S of #S · ĉ(S)²: the sum of the influences (#S = size of S).
 
         >>> Varnel.majority(3).total_influence()
         1.5
@@ -425,7 +425,7 @@ class Varnel:
     def spectral_entropy(self) -> float:
         """-Σ ĉ(S)² ln ĉ(S)² over the non-zero Fourier coefficients, in nats.
 
-        ĉ(S) = W(S) / 2**n with W(S) = Σ_x F(x) (-1)^|x ∧ S| and F = +1 where
+        ĉ(S) = W(S) / 2**n with W(S) = Σ_x F(x) (-1)^popcount(x & S) and F = +1 where
         f is true, -1 where false. At most n ln 2 (bent functions).
 
         >>> Varnel([False, False, False, True]).spectral_entropy()
@@ -434,13 +434,13 @@ class Varnel:
     def no_linearity(self) -> int:
         """The nonlinearity: the Hamming distance to the nearest affine function.
 
-        2**(n-1) - max_S |W(S)| / 2.
+        2**(n-1) - max_S abs(W(S)) / 2, with W as in :meth:`spectral_entropy`.
 
         >>> Varnel([False, False, False, True]).no_linearity()
         1
         """
     def degree(self) -> int:
-        """The Fourier degree: the largest |S| with ĉ(S) != 0.
+        """The Fourier degree: the largest #S with ĉ(S) != 0 (#S = size of S).
 
         Not the algebraic (GF(2)) degree: XOR of two variables has degree 2.
 
