@@ -100,8 +100,8 @@ class Varnel:
 
         ``number`` is an unsigned 64-bit integer: entries from 64 on are false,
         and higher bits of a shorter table are ignored without notice.
-        ``num_vars`` goes from 0 to 30; 31 raises PanicException, 32 and more
-        ValueError.
+        ``num_vars`` goes from 0 to 30; 31 and 63 (modulo 64) raise
+        PanicException, other values from 32 on ValueError.
 
         >>> Varnel.from_number(6, 2).repr()
         [False, True, True, False]

@@ -50,6 +50,17 @@ def test_every_measure_page_has_examples():
             assert run(page.read_text(), page.name, {}) >= 3, page
 
 
+def test_every_method_is_on_a_page():
+    shown = set()
+    for page in PAGES:
+        for line in re.findall(r"^\.\. varnel-methods::(.*)$", page.read_text(), re.M):
+            shown.update(line.split())
+    stub = next(node for node in ast.parse(STUB.read_text()).body
+                if isinstance(node, ast.ClassDef) and node.name == "Varnel")
+    methods = {f.name for f in stub.body if isinstance(f, ast.FunctionDef)} - {"__init__"}
+    assert shown == methods
+
+
 def test_readme_examples():
     blocks = FENCE.findall(README.read_text())
     python = [code for lang, code in blocks if lang in ("python", "pycon", "py")]
