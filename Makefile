@@ -134,4 +134,6 @@ chaindb: build/tools/build.ninja
 	cd opt5 && sha256sum chains.bin > chains.bin.sha256
 
 clean:
+	@# The Debian 13 root may still have /proc mounted after an interrupted run.
+	@if mountpoint -q $(TRIXIE_ROOT)/proc 2>/dev/null; then umount $(TRIXIE_ROOT)/proc; fi
 	rm -rf build $(VENV)
