@@ -3,6 +3,7 @@
 #   make demo   install what is missing, build, install into .venv, run the report
 #   make test   the same set-up, then every test: C++ (plain and sanitised), pytest
 #   make bench  benchmarks against plain implementations, with the ratios
+#   make docs   the documentation (Sphinx), into build/docs/html
 #
 # Every target is idempotent; a second run only rebuilds what changed.
 
@@ -12,10 +13,18 @@ VENV := .venv
 VPY := $(VENV)/bin/python
 APT_PACKAGES := build-essential g++ pkg-config meson ninja-build python3-dev python3-venv \
 	python3-pip python3-numpy python3-pytest python3-hypothesis python3-mesonpy \
-	googletest libgtest-dev binutils
+	googletest libgtest-dev binutils python3-sphinx mypy debootstrap
 JOBS ?= $(shell nproc)
+# pyright, for the type checks, comes from npm into build/node.
+PYRIGHT_VERSION := 1.1.414
+NODE_DIR := build/node
+PYRIGHT := $(NODE_DIR)/node_modules/.bin/pyright
+PYRIGHT_STAMP := $(NODE_DIR)/.pyright-$(PYRIGHT_VERSION)
+WHEEL_DIR := build/wheel
+TRIXIE_ROOT := build/trixie-root
 
-.PHONY: all deps venv install demo test test-cpp test-asan test-python bench chaindb clean
+.PHONY: all deps venv install wheel demo docs test test-cpp test-asan test-python \
+	test-docs test-typing test-trixie bench chaindb clean
 
 all: install
 
@@ -30,6 +39,11 @@ deps:
 	  $$SUDO apt-get update -qq && \
 	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends $$missing; \
 	fi
+	@# npm may come with a nodejs of another origin; Debian's npm only when none is there.
+	@command -v npm >/dev/null || { \
+	  SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
+	  $$SUDO apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends npm; }
 
 $(VPY): | deps
 	$(PYTHON) -m venv --system-site-packages $(VENV)
@@ -44,6 +58,17 @@ install: venv
 
 demo: install
 	$(VPY) tools/report.py
+
+# The abi3 wheel (module, type stubs, licence) in build/wheel.
+wheel: venv
+	rm -rf $(WHEEL_DIR)
+	$(VPY) -m pip wheel --no-build-isolation --no-deps --disable-pip-version-check -q \
+	  --config-settings=builddir=build/py -w $(WHEEL_DIR) .
+
+# The documentation; its API pages read the type stubs, and warnings are errors.
+docs: install
+	$(VPY) -m sphinx -W --keep-going -q -b html docs build/docs/html
+	@echo "documentation: build/docs/html/index.html"
 
 # The chain database is found at configure time: a build directory configured
 # before opt5/chains.bin arrived (or changed) is reconfigured.
@@ -67,7 +92,26 @@ test-asan: build/asan/build.ninja
 test-python: install
 	cd tests/python && ../../$(VPY) -m pytest -q
 
-test: deps test-cpp test-asan test-python
+# Every example of the documentation, the README and the stubs' docstrings runs.
+test-docs: docs
+	$(VPY) -m pytest -q tests/docs
+
+$(PYRIGHT_STAMP): | deps
+	npm install --prefix $(NODE_DIR) --no-audit --no-fund --loglevel=error \
+	  pyright@$(PYRIGHT_VERSION)
+	$(PYRIGHT) --version | grep -qF $(PYRIGHT_VERSION)
+	touch $@
+
+# The stubs against the module (stubtest) and under mypy --strict and pyright.
+test-typing: install $(PYRIGHT_STAMP)
+	PYRIGHT=$(abspath $(PYRIGHT)) $(VPY) -m pytest -q tests/typing
+
+# The Python tests under Debian 13 (CPython 3.13, NumPy 2) with the wheel built
+# here; the Debian 13 root is made once by debootstrap and reused.
+test-trixie: wheel
+	tests/trixie/run.sh $(TRIXIE_ROOT) $(WHEEL_DIR)/varnel-*.whl tests
+
+test: deps test-cpp test-asan test-python test-docs test-typing test-trixie
 
 build/bench/build.ninja: $(CHAINS) | deps
 	meson setup $(call reconf,build/bench) build/bench -Dmodule=false -Dbench=true -Dbuildtype=release
@@ -90,4 +134,6 @@ chaindb: build/tools/build.ninja
 	cd opt5 && sha256sum chains.bin > chains.bin.sha256
 
 clean:
+	@# The Debian 13 root may still have /proc mounted after an interrupted run.
+	@if mountpoint -q $(TRIXIE_ROOT)/proc 2>/dev/null; then umount $(TRIXIE_ROOT)/proc; fi
 	rm -rf build $(VENV)
