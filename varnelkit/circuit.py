@@ -177,7 +177,7 @@ def optimal_circuit(f: Any) -> Circuit:
     bit x, as for ``Varnel.from_number(word, 5)``) or 32 truth values.
     ``len(optimal_circuit(f))`` is f's minimal gate count, 0 to 12.
     """
-    word = as_word(f)
+    word = f if type(f) is int and 0 <= f <= _MASK else as_word(f)
     _require_database()
     gates, output, complement = _native.optimal_circuit(word)
     c = object.__new__(Circuit)

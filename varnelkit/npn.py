@@ -53,8 +53,11 @@ TRANSFORM_DTYPE = np.dtype(
 CLASS_DTYPE = np.dtype([("representative", "<u4"), ("gates", "u1"), ("orbit_size", "<u4")])
 
 
+_HAVE_DATABASE = _native.has_chain_database()
+
+
 def _require_database() -> None:
-    if not _native.has_chain_database():
+    if not _HAVE_DATABASE:
         raise RuntimeError("varnel was built without its chain database (opt5/chains.bin)")
 
 
