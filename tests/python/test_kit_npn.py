@@ -150,6 +150,9 @@ def test_catalogue_counts():
     assert per_gates.sum() == 2 ** 32
     # The numbers of normal functions at costs 0..6 seen by the generator's census.
     assert (per_gates[:7] // 2).astype(int).tolist() == [6, 50, 570, 5785, 54913, 497620, 4215400]
+    assert per_gates.astype(int).tolist() == [
+        12, 100, 1140, 11570, 109826, 995240, 8430800, 63401728, 383877392, 1519125536,
+        2123645248, 195366784, 1920]
     assert varnelkit.npn5_classes() is catalogue
     with pytest.raises(ValueError):
         catalogue["gates"][0] = 3
