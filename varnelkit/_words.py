@@ -60,8 +60,10 @@ def as_word_array(words: Any) -> np.ndarray:
     arr = np.asarray(words)
     if arr.dtype == np.uint32:
         return np.ascontiguousarray(arr)
-    if arr.dtype.kind not in "iu" and not (arr.dtype == object and arr.size == 0):
+    if arr.size == 0:  # np.asarray([]) is a float array
+        return np.empty(arr.shape, dtype=np.uint32)
+    if arr.dtype.kind not in "iu":
         raise TypeError(f"table words must be integers, not {arr.dtype}")
-    if arr.size and (arr.min() < 0 or arr.max() > 0xFFFFFFFF):
+    if arr.min() < 0 or arr.max() > 0xFFFFFFFF:
         raise ValueError("table words must lie in 0 .. 2**32 - 1")
     return np.ascontiguousarray(arr, dtype=np.uint32)

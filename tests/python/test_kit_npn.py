@@ -132,6 +132,12 @@ def test_batch_rejects_other_arrays(bad, error):
         varnelkit.npn_representatives(bad)
 
 
+def test_batch_takes_lists():
+    assert varnelkit.minimal_gates_many([]).shape == (0,)
+    assert varnelkit.npn_class_indices([0, 0xFFFFFFFF]).tolist() == [0, 0]
+    assert varnelkit.npn_representatives([0x55555555]).tolist() == [0x0000FFFF]
+
+
 def test_batch_reads_strided_input():
     words = np.arange(100, dtype=np.uint32) * 0x01234567
     assert np.array_equal(varnelkit.npn_representatives(words[::3]),
