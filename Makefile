@@ -13,7 +13,7 @@ VENV := .venv
 VPY := $(VENV)/bin/python
 APT_PACKAGES := build-essential g++ pkg-config meson ninja-build python3-dev python3-venv \
 	python3-pip python3-numpy python3-pytest python3-hypothesis python3-mesonpy \
-	googletest libgtest-dev binutils python3-sphinx mypy debootstrap
+	googletest libgtest-dev binutils python3-sphinx mypy debootstrap berkeley-abc graphviz
 JOBS ?= $(shell nproc)
 # pyright, for the type checks, comes from npm into build/node.
 PYRIGHT_VERSION := 1.1.414

@@ -17,3 +17,28 @@ except PackageNotFoundError:  # running from a source tree
 from . import _packed  # noqa: F401  (registers the pickle reducer of Varnel)
 
 __all__ = ["__version__"]
+
+from .circuit import Circuit, optimal_circuit  # noqa: E402
+from .npn import (  # noqa: E402
+    Transform,
+    apply_transform,
+    minimal_gates_many,
+    npn5_classes,
+    npn_canonize,
+    npn_canonize_many,
+    npn_class_indices,
+    npn_representatives,
+)
+
+__all__ += [
+    "Circuit",
+    "optimal_circuit",
+    "Transform",
+    "apply_transform",
+    "minimal_gates_many",
+    "npn5_classes",
+    "npn_canonize",
+    "npn_canonize_many",
+    "npn_class_indices",
+    "npn_representatives",
+]

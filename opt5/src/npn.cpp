@@ -333,14 +333,19 @@ void fill_paths(canonisation_table& table) {
 constexpr packed_transform kRotationTransform[5] = {0x543210, 0x543120, 0x542130, 0x532140,
                                                     0x432150};
 
-template <bool Track>
-inline std::uint32_t canonise(std::uint32_t f, packed_transform& t_out,
-                              const canonisation_table& table) {
-  if (f == 0 || f == 0x69969669u) {
-    t_out = kIdentityPacked;
-    return f;
-  }
+/// The five rotations of f and the ranking of their ten halves by
+/// four-input class: `least` is the smallest class index among the halves,
+/// and bit 2c of `candidates` is set when candidate c (the upper, c even, or
+/// lower half of rotation c / 2) belongs to it.
+struct ranking {
   std::uint32_t r[5];
+  unsigned candidates;
+  std::uint32_t least;
+};
+
+inline ranking rank_halves(std::uint32_t f, const canonisation_table& table) {
+  ranking out;
+  std::uint32_t* const r = out.r;
   r[0] = f;
   r[1] = delta_swap(r[0], 8, 0x0000FF00u);
   r[2] = delta_swap(r[1], 12, 0x0000F0F0u);
@@ -370,6 +375,22 @@ inline std::uint32_t canonise(std::uint32_t f, packed_transform& t_out,
                             _mm_cmpeq_epi16(ranks, _mm_set1_epi16(static_cast<short>(least))))) &
                         0x5555u;
   candidates |= (unsigned{rank8 == least} << 16) | (unsigned{rank9 == least} << 18);
+  out.candidates = candidates;
+  out.least = least;
+  return out;
+}
+
+template <bool Track>
+inline std::uint32_t canonise(std::uint32_t f, packed_transform& t_out,
+                              const canonisation_table& table) {
+  if (f == 0 || f == 0x69969669u) {
+    t_out = kIdentityPacked;
+    return f;
+  }
+  const ranking ranked = rank_halves(f, table);
+  const std::uint32_t* const r = ranked.r;
+  unsigned candidates = ranked.candidates;
+  const std::uint32_t least = ranked.least;
 
   const auto& walk = table.walks[least];
   const std::uint32_t v = walk.representative;
@@ -580,6 +601,32 @@ std::uint32_t canonise_circuit_fast(std::uint32_t f, transform& t,
 std::uint32_t get_representant(std::uint32_t f, const canonisation_table& table) {
   packed_transform unused;
   return canonise<false>(f ^ (0u - (f >> 31)), unused, table);
+}
+
+unsigned symmetry_count(std::uint32_t r, const canonisation_table& table) {
+  if (r >> 31) return 0;
+  // Every input transform puts one node, in one polarity, at node 1 (a
+  // candidate half) and transforms the other four; those that can give r
+  // bring that half to r's upper half, so they are the candidates of the
+  // least class, each followed by its direct path and then every element of
+  // the stabiliser of that class (the identity included).
+  const ranking ranked = rank_halves(r, table);
+  const auto& walk = table.walks[ranked.least];
+  if ((r >> 16) != walk.representative) return 0;
+  const std::uint16_t* const element = table.elements + walk.first_element;
+  const unsigned others = walk.stabiliser_size - 1u;
+  const std::uint32_t target = r & 0xFFFFu;
+  unsigned count = 0;
+  for (unsigned candidates = ranked.candidates; candidates != 0; candidates &= candidates - 1) {
+    const int c = __builtin_ctz(candidates) >> 1;
+    std::uint32_t w = ranked.r[c >> 1];
+    if (c & 1) w = (w << 16) | (w >> 16);
+    w ^= 0u - (w >> 31);
+    const std::uint32_t low = apply_code(table, table.direct[w >> 16], w & 0xFFFFu);
+    count += low == target;
+    for (unsigned i = 0; i < others; ++i) count += apply_code(table, element[i], low) == target;
+  }
+  return count;
 }
 
 std::span<const std::uint8_t> stabiliser_walk(const canonisation_table& table, std::uint16_t v) {

@@ -65,6 +65,16 @@ struct gatevec_fast {
   std::uint8_t output;
 };
 
+/// The word with bit i moved to bit 31 - i: between the library word and a
+/// table word (entry i at bit i, the `from_number` order). Its own inverse.
+constexpr std::uint32_t mirror_word(std::uint32_t w) {
+  w = ((w >> 1) & 0x55555555u) | ((w & 0x55555555u) << 1);
+  w = ((w >> 2) & 0x33333333u) | ((w & 0x33333333u) << 2);
+  w = ((w >> 4) & 0x0F0F0F0Fu) | ((w & 0x0F0F0F0Fu) << 4);
+  w = ((w >> 8) & 0x00FF00FFu) | ((w & 0x00FF00FFu) << 8);
+  return (w >> 16) | (w << 16);
+}
+
 /// a OP b by the operator's character: '&' AND, '+' XOR, '/' (NOT a) AND b,
 /// '\\' a AND NOT b, '|' OR; any other character gives 0.
 std::uint32_t apply_oper8r(std::uint32_t a, char op, std::uint32_t b);

@@ -127,4 +127,9 @@ std::unique_ptr<wrapper> make_wrapper(std::span<const std::uint8_t> bytes);
 /// without one.
 std::span<const std::uint8_t> embedded_chains() noexcept;
 
+/// The database of the embedded chains, built on the first call (once, from
+/// any thread) and kept for the life of the process. Throws
+/// std::runtime_error when the program carries no chains.
+const wrapper& embedded_database();
+
 }  // namespace opt5

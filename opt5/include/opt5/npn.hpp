@@ -135,6 +135,13 @@ std::uint32_t canonise_circuit_fast(std::uint32_t f, transform& t,
 /// Representative of any word f: complements f when bit 31 is set first.
 std::uint32_t get_representant(std::uint32_t f, const canonisation_table& table);
 
+/// Number of input transforms (of the 3,840) that, followed by complementing
+/// the word when its bit 31 is set, map the representative r to itself: the
+/// class of r holds 2 * 3840 / symmetry_count(r) functions. r must be a
+/// representative; a word whose upper half is not its class's least half
+/// gives 0.
+unsigned symmetry_count(std::uint32_t r, const canonisation_table& table);
+
 /// The walk of representative v (empty for a word that is not one).
 std::span<const std::uint8_t> stabiliser_walk(const canonisation_table& table, std::uint16_t v);
 /// Number of input transforms in the stabiliser of representative v (0 for a

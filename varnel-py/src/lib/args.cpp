@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "errors.hpp"
 
@@ -256,6 +257,26 @@ BytesView FromPy<BytesView>::convert(PyObject* obj) {
   Py_ssize_t len = 0;
   check_status(PyBytes_AsStringAndSize(obj, &data, &len));
   return BytesView{{reinterpret_cast<const std::uint8_t*>(data), static_cast<std::size_t>(len)}};
+}
+
+BufferView::BufferView(PyObject* obj, int flags) {
+  check_status(PyObject_GetBuffer(obj, &view_, flags));
+  held_ = true;
+}
+
+BufferView::BufferView(BufferView&& other) noexcept
+    : view_(other.view_), held_(std::exchange(other.held_, false)) {}
+
+BufferView::~BufferView() {
+  if (held_) PyBuffer_Release(&view_);
+}
+
+ReadBuffer FromPy<ReadBuffer>::convert(PyObject* obj) {
+  return ReadBuffer{BufferView(obj, PyBUF_C_CONTIGUOUS)};
+}
+
+WriteBuffer FromPy<WriteBuffer>::convert(PyObject* obj) {
+  return WriteBuffer{BufferView(obj, PyBUF_C_CONTIGUOUS | PyBUF_WRITABLE)};
 }
 
 void rethrow_for_argument(const char* name) {

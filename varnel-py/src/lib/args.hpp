@@ -7,6 +7,7 @@
 // (OverflowError from integer conversion) pass unchanged.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -43,6 +44,45 @@ struct BytesView {
   operator std::span<const std::uint8_t>() const noexcept { return data; }
 };
 
+/// A C-contiguous buffer exported by the argument (a NumPy array, bytes, a
+/// bytearray...), held until the call returns. Move-only.
+class BufferView {
+ public:
+  /// Takes the buffer of obj with PyObject_GetBuffer and `flags`.
+  BufferView(PyObject* obj, int flags);
+  BufferView(BufferView&& other) noexcept;
+  BufferView(const BufferView&) = delete;
+  BufferView& operator=(const BufferView&) = delete;
+  BufferView& operator=(BufferView&&) = delete;
+  ~BufferView();
+
+  void* data() const noexcept { return view_.buf; }
+  /// Length in bytes.
+  std::size_t size() const noexcept { return static_cast<std::size_t>(view_.len); }
+  /// Bytes per item (1 for buffers without a format).
+  std::size_t item_size() const noexcept { return static_cast<std::size_t>(view_.itemsize); }
+
+ private:
+  Py_buffer view_{};
+  bool held_ = false;
+};
+
+/// A read-only contiguous buffer argument.
+struct ReadBuffer {
+  BufferView view;
+  std::span<const std::uint8_t> bytes() const noexcept {
+    return {static_cast<const std::uint8_t*>(view.data()), view.size()};
+  }
+};
+
+/// A writable contiguous buffer argument (TypeError for a read-only one).
+struct WriteBuffer {
+  BufferView view;
+  std::span<std::uint8_t> bytes() const noexcept {
+    return {static_cast<std::uint8_t*>(view.data()), view.size()};
+  }
+};
+
 /// Conversion of one argument object to a C++ value; throws ErrorAlreadySet.
 template <class T>
 struct FromPy;
@@ -65,6 +105,16 @@ struct FromPy<BoolSequence> {
 template <>
 struct FromPy<BytesView> {
   static BytesView convert(PyObject* obj);
+};
+
+template <>
+struct FromPy<ReadBuffer> {
+  static ReadBuffer convert(PyObject* obj);
+};
+
+template <>
+struct FromPy<WriteBuffer> {
+  static WriteBuffer convert(PyObject* obj);
 };
 
 /// Re-raises the pending Python error as "argument '<name>': ..." when its type
