@@ -17,3 +17,51 @@ except PackageNotFoundError:  # running from a source tree
 from . import _packed  # noqa: F401  (registers the pickle reducer of Varnel)
 
 __all__ = ["__version__"]
+
+from ._format import format_f32  # noqa: E402
+from .function import BooleanFunction  # noqa: E402
+from .measures import (  # noqa: E402
+    AlgebraicNormalForm,
+    absolute_indicator,
+    algebraic_degree,
+    algebraic_immunity,
+    anf,
+    autocorrelation,
+    block_sensitivity,
+    correlation_immunity,
+    decision_tree_depth,
+    fourier_coefficients,
+    fourier_weights,
+    is_balanced,
+    is_bent,
+    is_symmetric,
+    linear_structures,
+    propagation_criterion,
+    resiliency,
+    sum_of_squares_indicator,
+    walsh_spectrum,
+)
+
+__all__ += [
+    "format_f32",
+    "BooleanFunction",
+    "AlgebraicNormalForm",
+    "absolute_indicator",
+    "algebraic_degree",
+    "algebraic_immunity",
+    "anf",
+    "autocorrelation",
+    "block_sensitivity",
+    "correlation_immunity",
+    "decision_tree_depth",
+    "fourier_coefficients",
+    "fourier_weights",
+    "is_balanced",
+    "is_bent",
+    "is_symmetric",
+    "linear_structures",
+    "propagation_criterion",
+    "resiliency",
+    "sum_of_squares_indicator",
+    "walsh_spectrum",
+]

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "boolean_measures.hpp"
 #include "method.hpp"
 
 namespace varnelkit::native {
@@ -22,6 +23,15 @@ PyMethodDef* functions() {
   using R = varnel::py::Receiver;
   static PyMethodDef table[] = {
       method<"packed_words", R::module, &packed_words, "n">(),
+      method<"walsh_spectrum", R::module, &walsh_spectrum, "table", "n", "out">(),
+      method<"fourier_level_weights", R::module, &fourier_level_weights, "table", "n">(),
+      method<"autocorrelation", R::module, &autocorrelation, "table", "n", "out">(),
+      method<"anf", R::module, &anf, "table", "n", "out">(),
+      method<"algebraic_degree", R::module, &algebraic_degree, "table", "n">(),
+      method<"algebraic_immunity", R::module, &algebraic_immunity, "table", "n">(),
+      method<"decision_tree_depth", R::module, &decision_tree_depth, "table", "n">(),
+      method<"block_sensitivity", R::module, &block_sensitivity, "table", "n">(),
+      method<"is_symmetric", R::module, &is_symmetric, "table", "n">(),
       {nullptr, nullptr, 0, nullptr},
   };
   return table;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "errors.hpp"
 
@@ -256,6 +257,47 @@ BytesView FromPy<BytesView>::convert(PyObject* obj) {
   Py_ssize_t len = 0;
   check_status(PyBytes_AsStringAndSize(obj, &data, &len));
   return BytesView{{reinterpret_cast<const std::uint8_t*>(data), static_cast<std::size_t>(len)}};
+}
+
+BufferView::BufferView(PyObject* obj, bool writable) {
+  if (!PyObject_CheckBuffer(obj)) cannot_convert(obj, "buffer");
+  const int flags = PyBUF_C_CONTIGUOUS | PyBUF_FORMAT | (writable ? PyBUF_WRITABLE : 0);
+  check_status(PyObject_GetBuffer(obj, &view_, flags));
+  held_ = true;
+}
+
+BufferView::BufferView(BufferView&& other) noexcept
+    : view_(other.view_), held_(std::exchange(other.held_, false)) {}
+
+BufferView& BufferView::operator=(BufferView&& other) noexcept {
+  if (this != &other) {
+    release();
+    view_ = other.view_;
+    held_ = std::exchange(other.held_, false);
+  }
+  return *this;
+}
+
+BufferView::~BufferView() { release(); }
+
+void BufferView::release() noexcept {
+  if (held_) PyBuffer_Release(&view_);
+  held_ = false;
+}
+
+std::span<std::uint8_t> BufferView::bytes() const noexcept {
+  if (!held_) return {};
+  return {static_cast<std::uint8_t*>(view_.buf), static_cast<std::size_t>(view_.len)};
+}
+
+std::size_t BufferView::itemsize() const noexcept {
+  return held_ ? static_cast<std::size_t>(view_.itemsize) : 1;
+}
+
+ReadBuffer FromPy<ReadBuffer>::convert(PyObject* obj) { return ReadBuffer{BufferView(obj, false)}; }
+
+WriteBuffer FromPy<WriteBuffer>::convert(PyObject* obj) {
+  return WriteBuffer{BufferView(obj, true)};
 }
 
 void rethrow_for_argument(const char* name) {

@@ -42,6 +42,41 @@ struct BytesView {
   std::span<const std::uint8_t> data;
 };
 
+/// A C-contiguous buffer of an argument (any object with the buffer protocol,
+/// such as a NumPy array or bytes), held from conversion until the value is
+/// destroyed. Move-only.
+class BufferView {
+ public:
+  BufferView() noexcept = default;
+  /// Requests the buffer of `obj`, writable when `writable`; throws
+  /// ErrorAlreadySet (a TypeError or BufferError from the object).
+  BufferView(PyObject* obj, bool writable);
+  BufferView(BufferView&& other) noexcept;
+  BufferView& operator=(BufferView&& other) noexcept;
+  BufferView(const BufferView&) = delete;
+  BufferView& operator=(const BufferView&) = delete;
+  ~BufferView();
+
+  std::span<std::uint8_t> bytes() const noexcept;
+  /// The size of one item in bytes (1 for untyped buffers).
+  std::size_t itemsize() const noexcept;
+
+ private:
+  void release() noexcept;
+  Py_buffer view_{};
+  bool held_ = false;
+};
+
+/// A buffer argument that is only read.
+struct ReadBuffer {
+  BufferView view;
+};
+
+/// A buffer argument that is written to (its exporter must allow writing).
+struct WriteBuffer {
+  BufferView view;
+};
+
 /// Conversion of one argument object to a C++ value; throws ErrorAlreadySet.
 template <class T>
 struct FromPy;
@@ -64,6 +99,16 @@ struct FromPy<BoolSequence> {
 template <>
 struct FromPy<BytesView> {
   static BytesView convert(PyObject* obj);
+};
+
+template <>
+struct FromPy<ReadBuffer> {
+  static ReadBuffer convert(PyObject* obj);
+};
+
+template <>
+struct FromPy<WriteBuffer> {
+  static WriteBuffer convert(PyObject* obj);
 };
 
 /// Re-raises the pending Python error as "argument '<name>': ..." when its type
