@@ -12,7 +12,7 @@ VENV := .venv
 VPY := $(VENV)/bin/python
 APT_PACKAGES := build-essential g++ pkg-config meson ninja-build python3-dev python3-venv \
 	python3-pip python3-numpy python3-pytest python3-hypothesis python3-mesonpy \
-	googletest libgtest-dev binutils
+	googletest libgtest-dev binutils mypy
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps venv install demo test test-cpp test-asan test-python bench chaindb clean

@@ -260,7 +260,7 @@ class BooleanFunction:
             self._entries = np.frombuffer(raw, dtype=np.bool_, offset=_packed._prefix_size(raw[0]))
         return self._entries
 
-    def __array__(self, dtype: npt.DTypeLike = None, copy: bool | None = None) -> np.ndarray:
+    def __array__(self, dtype: npt.DTypeLike = None, copy: bool | None = None) -> npt.NDArray[Any]:
         entries = self._bools()
         if dtype is not None and np.dtype(dtype) != np.bool_:
             return entries.astype(dtype)
