@@ -2,8 +2,10 @@
 same run: the Walsh spectrum, the autocorrelation and the algebraic normal
 form at n = 20 (target: at least 10x), algebraic immunity per n against a
 NumPy Gaussian elimination, and the time per n of the decision-tree depth and
-the block sensitivity (with the largest n each reaches within a minute).
+the block sensitivity (with the largest n each reaches within a minute),
+and both against the plain recursions of the tests at n = 7.
 Every pair of results is checked to agree."""
+import os
 import random
 import sys
 import time
@@ -11,6 +13,9 @@ import time
 import numpy as np
 
 from varnelkit import BooleanFunction
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "reference"))
+import boolean_ref  # noqa: E402
 
 BUDGET = 60.0  # seconds: the time a query measure may take at its largest n
 
@@ -96,6 +101,25 @@ def numpy_algebraic_immunity(bits):
     return min(numpy_annihilator_degree(bits, True), numpy_annihilator_degree(bits, False))
 
 
+def random_function(n, seed):
+    return BooleanFunction.from_int(random.Random(seed).getrandbits(1 << n), n)
+
+
+def random_dnf(n, seed):
+    """An OR of n random terms of n // 3 literals: uniformly random functions
+    have an input with every variable sensitive (bs = n, found at once), these
+    do not."""
+    rng = random.Random(seed)
+    x = np.arange(1 << n)
+    out = np.zeros(1 << n, dtype=bool)
+    for _ in range(n):
+        term = np.ones(1 << n, dtype=bool)
+        for v in rng.sample(range(n), max(2, n // 3)):
+            term &= ((x >> v) & 1) == rng.randrange(2)
+        out |= term
+    return BooleanFunction(out)
+
+
 def main():
     rng = np.random.default_rng(20)
     n = 20
@@ -128,19 +152,31 @@ def main():
             print(f"{f'algebraic_immunity n={n} (AI={ai})':<44} ours {t_ours*1e3:10.3f} ms",
                   flush=True)
 
-    print(f"# query complexity of random functions: time per n (budget {BUDGET:.0f} s)")
-    for name, start, stop in (("decision_tree_depth", 8, 18), ("block_sensitivity", 6, 24)):
+    print("# query complexity against the plain recursions of tests/reference (Python)")
+    for name, n in (("decision_tree_depth", 7), ("block_sensitivity", 7)):
+        g = random_dnf(n, n)
+        t_ours, value = best(getattr(g, name), 3)
+        t_ref, want = best(lambda: getattr(boolean_ref, name)([int(b) for b in g]), 1)
+        assert value == want
+        line(f"{name} n={n} (value {value})", t_ours, t_ref, "plain")
+
+    print(f"# query complexity: time per n (stops after a run over {BUDGET / 4:.0f} s)")
+    for name, family, make, start, stop in (
+            ("decision_tree_depth", "random", random_function, 10, 18),
+            ("block_sensitivity", "random DNF", random_dnf, 8, 24),
+            ("block_sensitivity", "majority", lambda n, seed: BooleanFunction.majority(n), 8, 24)):
         reached = None
         for n in range(start, stop + 1):
-            g = BooleanFunction.from_int(random.Random(n).getrandbits(1 << n), n)
+            g = make(n, n)
             t, value = best(getattr(g, name), 1)
-            print(f"{f'{name} n={n} (value {value})':<44} ours {t*1e3:10.3f} ms", flush=True)
+            print(f"{f'{name} {family} n={n} (value {value})':<44} ours {t*1e3:10.3f} ms",
+                  flush=True)
             if t > BUDGET:
                 break
             reached = n
             if t > BUDGET / 4:  # the next n takes several times longer
                 break
-        print(f"{name}: largest n within {BUDGET:.0f} s here: {reached}", flush=True)
+        print(f"{name} ({family}): largest n within {BUDGET:.0f} s here: {reached}", flush=True)
     return 0
 
 
