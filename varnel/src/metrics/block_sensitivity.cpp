@@ -122,6 +122,9 @@ std::uint32_t point_value(const FValue& f, std::uint64_t x, unsigned floor) {
   return s + max_packing(larger, rest, need);
 }
 
+// From this many variables on, the inputs are searched on the worker pool.
+constexpr unsigned kParallelVars = 10;
+
 void check_vars(unsigned n) {
   if (n > kMaxBlockSensitivityVars) {
     throw ValueError("the block sensitivity is computed for at most " +
@@ -148,7 +151,7 @@ std::uint32_t block_sensitivity(const FValue& f) {
   check_vars(n);
   // s(f) <= bs(f) <= n: start from the sensitivity and stop at n.
   std::atomic<unsigned> best{max_sensitivity(f)};
-  pool::parallel_for(f.size(), 64, [&](std::uint64_t begin, std::uint64_t end) {
+  auto search = [&](std::uint64_t begin, std::uint64_t end) {
     for (std::uint64_t x = begin; x < end; ++x) {
       unsigned now = best.load(std::memory_order_relaxed);
       if (now >= n) return;
@@ -156,7 +159,13 @@ std::uint32_t block_sensitivity(const FValue& f) {
       while (v > now && !best.compare_exchange_weak(now, v, std::memory_order_relaxed)) {
       }
     }
-  });
+  };
+  // Small tables take less time than waking the pool.
+  if (n < kParallelVars) {
+    search(0, f.size());
+  } else {
+    pool::parallel_for(f.size(), 64, search);
+  }
   return best.load();
 }
 
