@@ -55,3 +55,24 @@ TEST(Autocorrelation, ClosedForms) {
     ASSERT_EQ(r[a], (std::popcount(a) & 1) ? -1024 : 1024) << a;
   }
 }
+
+TEST(Autocorrelation, LargeTablesMatchThePlainTransformOfTheSquares) {
+  // From 16 variables on, the transform is split over two threads.
+  std::mt19937_64 rng(43);
+  for (unsigned n : {14u, 16u, 17u}) {
+    const plain::Table t = plain::biased(n, 0.3, rng);
+    std::vector<std::int64_t> want = plain::walsh(t);
+    for (std::int64_t& v : want) v *= v;
+    plain::fwht(want);
+    for (std::int64_t& v : want) v /= std::int64_t{1} << n;
+    std::vector<std::int64_t> got(want.size());
+    varnel::autocorrelation(plain::pack(t), got);
+    ASSERT_EQ(got, want) << n;
+    // A few entries against the definition itself.
+    for (std::size_t a : {std::size_t{0}, std::size_t{1}, std::size_t{12345}, t.size() - 1}) {
+      std::int64_t r = 0;
+      for (std::size_t x = 0; x < t.size(); ++x) r += t[x] == t[x ^ a] ? 1 : -1;
+      ASSERT_EQ(got[a], r) << n << " " << a;
+    }
+  }
+}
