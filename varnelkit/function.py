@@ -181,7 +181,7 @@ class BooleanFunction:
             length = int.from_bytes(data[1:prefix], "little")
         else:
             length = data[0]
-        if len(data) == prefix + length:
+        if len(data) >= prefix + length:  # trailing bytes are ignored
             _log2_exact(length, "a decoded truth table")
         return cls(Varnel.decode(data))
 

@@ -107,6 +107,7 @@ def test_families_match_varnel(name, n, vars):
     (lambda: BooleanFunction.majority(63), "0 to 32"),
     (lambda: BooleanFunction.clique(9), "0 to 8"),
     (lambda: BooleanFunction.decode(b"\x06" + bytes(6)), "power-of-two"),
+    (lambda: BooleanFunction.decode(b"\x06" + bytes(7)), "power-of-two"),
     (lambda: BooleanFunction.decode(b""), "Unable to decode"),
 ])
 def test_construction_mistakes_are_value_errors(call, message):
