@@ -392,7 +392,10 @@ class BooleanFunction:
         return self._v.encode()
 
     def table(self, vars: Sequence[int]) -> npt.NDArray[np.bool_]:
-        return self._v.table(self._check_vars(vars))
+        checked = self._check_vars(vars)
+        if len(set(checked)) != len(checked):
+            raise ValueError(f"the variables of a restriction table must be distinct: {checked}")
+        return self._v.table(checked)
 
     def information(self, vars: Sequence[int]) -> int:
         return self._v.information(self._check_vars(vars))

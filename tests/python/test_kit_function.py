@@ -257,9 +257,11 @@ def test_every_varnel_method_gives_the_same_result(n):
     lambda f: f.fragmentation_coefficient([0, 1, 2, 3]),
     lambda f: f.information([-1]),
     lambda f: f.fragmentation_k(-1),
+    lambda f: f.table([1, 1]),
+    lambda f: f.table([0, 2, 0]),
 ])
 def test_out_of_range_variables_are_value_errors(call):
-    with pytest.raises(ValueError, match="out of range|non-negative"):
+    with pytest.raises(ValueError, match="out of range|non-negative|distinct"):
         call(BooleanFunction(MAJ3))
 
 
