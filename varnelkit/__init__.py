@@ -42,3 +42,51 @@ __all__ += [
     "npn_class_indices",
     "npn_representatives",
 ]
+
+from ._format import format_f32  # noqa: E402
+from .function import BooleanFunction  # noqa: E402
+from .measures import (  # noqa: E402
+    AlgebraicNormalForm,
+    absolute_indicator,
+    algebraic_degree,
+    algebraic_immunity,
+    anf,
+    autocorrelation,
+    block_sensitivity,
+    correlation_immunity,
+    decision_tree_depth,
+    fourier_coefficients,
+    fourier_weights,
+    is_balanced,
+    is_bent,
+    is_symmetric,
+    linear_structures,
+    propagation_criterion,
+    resiliency,
+    sum_of_squares_indicator,
+    walsh_spectrum,
+)
+
+__all__ += [
+    "format_f32",
+    "BooleanFunction",
+    "AlgebraicNormalForm",
+    "absolute_indicator",
+    "algebraic_degree",
+    "algebraic_immunity",
+    "anf",
+    "autocorrelation",
+    "block_sensitivity",
+    "correlation_immunity",
+    "decision_tree_depth",
+    "fourier_coefficients",
+    "fourier_weights",
+    "is_balanced",
+    "is_bent",
+    "is_symmetric",
+    "linear_structures",
+    "propagation_criterion",
+    "resiliency",
+    "sum_of_squares_indicator",
+    "walsh_spectrum",
+]

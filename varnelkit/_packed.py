@@ -13,8 +13,11 @@ be shipped to worker processes as packed bytes.
 from __future__ import annotations
 
 import copyreg
+from collections.abc import Callable
+from typing import Any
 
 import numpy as np
+import numpy.typing as npt
 
 from varnel import Varnel
 
@@ -41,7 +44,7 @@ def _prefix_size(first: int) -> int:
     return {0xFB: 3, 0xFC: 5, 0xFD: 9}.get(first, 1)
 
 
-def to_packed(v: Varnel) -> np.ndarray:
+def to_packed(v: Varnel) -> npt.NDArray[np.uint64]:
     """The packed table of ``v`` as a new ``uint64`` array."""
     raw = v.encode()
     entries = np.frombuffer(raw, dtype=np.uint8, offset=_prefix_size(raw[0]))
@@ -51,7 +54,7 @@ def to_packed(v: Varnel) -> np.ndarray:
     return words
 
 
-def from_packed(words, n: int) -> Varnel:
+def from_packed(words: Any, n: int) -> Varnel:
     """A new ``Varnel`` of ``n`` variables from its packed table.
 
     ``words`` is anything NumPy reads as the packed table: a ``uint64``
@@ -73,7 +76,7 @@ def _rebuild(n: int, packed: bytes) -> Varnel:
     return from_packed(packed, n)
 
 
-def _reduce(v: Varnel):
+def _reduce(v: Varnel) -> tuple[Callable[[int, bytes], Varnel], tuple[int, bytes]]:
     return _rebuild, (v.n_vars(), to_packed(v).tobytes())
 
 

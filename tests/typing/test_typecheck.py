@@ -113,3 +113,14 @@ def test_every_method_has_a_docstring_with_an_example():
     for f in methods:
         doc = ast.get_docstring(f)
         assert doc and ">>> " in doc, f.name
+
+
+def test_varnelkit_function_and_measures_pass_mypy_strict(tmp_path):
+    import varnelkit
+    root = pathlib.Path(varnelkit.__file__).parent
+    files = [str(root / m) for m in ("__init__.py", "_format.py", "function.py", "measures.py",
+                                     "_packed.py", "_native.pyi")]
+    out = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--cache-dir", MYPY_CACHE,
+                          "--follow-imports", "silent", *files],
+                         capture_output=True, text=True, cwd=tmp_path)
+    assert out.returncode == 0, out.stdout + out.stderr

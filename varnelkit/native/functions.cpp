@@ -2,12 +2,11 @@
 // from Python name to the C++ function that does the work.
 #include "functions.hpp"
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
 
 #include "batch.hpp"
 #include "circuits.hpp"
+#include "boolean_measures.hpp"
 #include "method.hpp"
 
 namespace varnelkit::native {
@@ -19,23 +18,6 @@ std::uint64_t packed_words(std::uint64_t n) {
   return n <= 6 ? 1 : std::uint64_t{1} << (n - 6);
 }
 
-/// A module function without parameters (the interpreter rejects arguments).
-template <varnel::py::Literal Name, auto Fn>
-PyMethodDef no_arguments() {
-  static constexpr auto doc = [] {
-    std::array<char, Name.length + 8> text{};
-    for (std::size_t i = 0; i < Name.length; ++i) text[i] = Name.text[i];
-    const char tail[] = "()\n--\n\n";
-    for (std::size_t i = 0; i < 7; ++i) text[Name.length + i] = tail[i];
-    return text;
-  }();
-  return PyMethodDef{Name.text,
-                     [](PyObject*, PyObject*) -> PyObject* {
-                       return varnel::py::guard([] { return varnel::py::to_py(Fn()).release(); });
-                     },
-                     METH_NOARGS, doc.data()};
-}
-
 }  // namespace
 
 PyMethodDef* functions() {
@@ -43,7 +25,7 @@ PyMethodDef* functions() {
   using R = varnel::py::Receiver;
   static PyMethodDef table[] = {
       method<"packed_words", R::module, &packed_words, "n">(),
-      no_arguments<"has_chain_database", &has_chain_database>(),
+      method<"has_chain_database", R::module, &has_chain_database>(),
       method<"optimal_circuit", R::module, &optimal_circuit, "word">(),
       method<"npn_canonize", R::module, &npn_canonize, "word">(),
       method<"apply_transform", R::module, &apply_transform, "word", "permutation",
@@ -53,9 +35,18 @@ PyMethodDef* functions() {
       method<"npn_representatives", R::module, &npn_representatives, "words", "representatives">(),
       method<"minimal_gates_many", R::module, &minimal_gates_many, "words", "gates">(),
       method<"npn_class_indices", R::module, &npn_class_indices, "words", "classes">(),
-      no_arguments<"npn5_class_count", &npn5_class_count>(),
+      method<"npn5_class_count", R::module, &npn5_class_count>(),
       method<"npn5_classes_fill", R::module, &npn5_classes_fill, "representatives", "gates",
              "orbit_sizes">(),
+      method<"walsh_spectrum", R::module, &walsh_spectrum, "table", "n", "out">(),
+      method<"fourier_level_weights", R::module, &fourier_level_weights, "table", "n">(),
+      method<"autocorrelation", R::module, &autocorrelation, "table", "n", "out">(),
+      method<"anf", R::module, &anf, "table", "n", "out">(),
+      method<"algebraic_degree", R::module, &algebraic_degree, "table", "n">(),
+      method<"algebraic_immunity", R::module, &algebraic_immunity, "table", "n">(),
+      method<"decision_tree_depth", R::module, &decision_tree_depth, "table", "n">(),
+      method<"block_sensitivity", R::module, &block_sensitivity, "table", "n">(),
+      method<"is_symmetric", R::module, &is_symmetric, "table", "n">(),
       {nullptr, nullptr, 0, nullptr},
   };
   return table;

@@ -259,7 +259,9 @@ BytesView FromPy<BytesView>::convert(PyObject* obj) {
   return BytesView{{reinterpret_cast<const std::uint8_t*>(data), static_cast<std::size_t>(len)}};
 }
 
-BufferView::BufferView(PyObject* obj, int flags) {
+BufferView::BufferView(PyObject* obj, bool writable) {
+  if (!PyObject_CheckBuffer(obj)) cannot_convert(obj, "buffer");
+  const int flags = PyBUF_C_CONTIGUOUS | PyBUF_FORMAT | (writable ? PyBUF_WRITABLE : 0);
   check_status(PyObject_GetBuffer(obj, &view_, flags));
   held_ = true;
 }
@@ -267,16 +269,35 @@ BufferView::BufferView(PyObject* obj, int flags) {
 BufferView::BufferView(BufferView&& other) noexcept
     : view_(other.view_), held_(std::exchange(other.held_, false)) {}
 
-BufferView::~BufferView() {
-  if (held_) PyBuffer_Release(&view_);
+BufferView& BufferView::operator=(BufferView&& other) noexcept {
+  if (this != &other) {
+    release();
+    view_ = other.view_;
+    held_ = std::exchange(other.held_, false);
+  }
+  return *this;
 }
 
-ReadBuffer FromPy<ReadBuffer>::convert(PyObject* obj) {
-  return ReadBuffer{BufferView(obj, PyBUF_C_CONTIGUOUS)};
+BufferView::~BufferView() { release(); }
+
+void BufferView::release() noexcept {
+  if (held_) PyBuffer_Release(&view_);
+  held_ = false;
 }
+
+std::span<std::uint8_t> BufferView::bytes() const noexcept {
+  if (!held_) return {};
+  return {static_cast<std::uint8_t*>(view_.buf), static_cast<std::size_t>(view_.len)};
+}
+
+std::size_t BufferView::itemsize() const noexcept {
+  return held_ ? static_cast<std::size_t>(view_.itemsize) : 1;
+}
+
+ReadBuffer FromPy<ReadBuffer>::convert(PyObject* obj) { return ReadBuffer{BufferView(obj, false)}; }
 
 WriteBuffer FromPy<WriteBuffer>::convert(PyObject* obj) {
-  return WriteBuffer{BufferView(obj, PyBUF_C_CONTIGUOUS | PyBUF_WRITABLE)};
+  return WriteBuffer{BufferView(obj, true)};
 }
 
 void rethrow_for_argument(const char* name) {

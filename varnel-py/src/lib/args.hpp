@@ -44,43 +44,43 @@ struct BytesView {
   operator std::span<const std::uint8_t>() const noexcept { return data; }
 };
 
-/// A C-contiguous buffer exported by the argument (a NumPy array, bytes, a
-/// bytearray...), held until the call returns. Move-only.
+/// A C-contiguous buffer of an argument (any object with the buffer protocol,
+/// such as a NumPy array, bytes or a bytearray), held from conversion until
+/// the value is destroyed. Move-only.
 class BufferView {
  public:
-  /// Takes the buffer of obj with PyObject_GetBuffer and `flags`.
-  BufferView(PyObject* obj, int flags);
+  BufferView() noexcept = default;
+  /// Requests the buffer of `obj`, writable when `writable`; throws
+  /// ErrorAlreadySet (a TypeError or BufferError from the object).
+  BufferView(PyObject* obj, bool writable);
   BufferView(BufferView&& other) noexcept;
+  BufferView& operator=(BufferView&& other) noexcept;
   BufferView(const BufferView&) = delete;
   BufferView& operator=(const BufferView&) = delete;
-  BufferView& operator=(BufferView&&) = delete;
   ~BufferView();
 
-  void* data() const noexcept { return view_.buf; }
-  /// Length in bytes.
-  std::size_t size() const noexcept { return static_cast<std::size_t>(view_.len); }
-  /// Bytes per item (1 for buffers without a format).
-  std::size_t item_size() const noexcept { return static_cast<std::size_t>(view_.itemsize); }
+  /// The buffer's bytes (empty when nothing is held).
+  std::span<std::uint8_t> bytes() const noexcept;
+  /// The size of one item in bytes (1 for untyped buffers).
+  std::size_t itemsize() const noexcept;
 
  private:
+  void release() noexcept;
   Py_buffer view_{};
   bool held_ = false;
 };
 
-/// A read-only contiguous buffer argument.
+/// A buffer argument that is only read.
 struct ReadBuffer {
   BufferView view;
-  std::span<const std::uint8_t> bytes() const noexcept {
-    return {static_cast<const std::uint8_t*>(view.data()), view.size()};
-  }
+  std::span<const std::uint8_t> bytes() const noexcept { return view.bytes(); }
 };
 
-/// A writable contiguous buffer argument (TypeError for a read-only one).
+/// A buffer argument that is written to (TypeError when its exporter does not
+/// allow writing).
 struct WriteBuffer {
   BufferView view;
-  std::span<std::uint8_t> bytes() const noexcept {
-    return {static_cast<std::uint8_t*>(view.data()), view.size()};
-  }
+  std::span<std::uint8_t> bytes() const noexcept { return view.bytes(); }
 };
 
 /// Conversion of one argument object to a C++ value; throws ErrorAlreadySet.

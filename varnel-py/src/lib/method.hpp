@@ -79,7 +79,9 @@ struct StoredTuple<std::tuple<P...>> {
 };
 
 template <class Tuple>
-struct Tail;
+struct Tail {
+  using type = std::tuple<>;
+};
 template <class Head, class... Rest>
 struct Tail<std::tuple<Head, Rest...>> {
   using type = std::tuple<Rest...>;
@@ -189,7 +191,7 @@ struct Method {
     int flags = 0;
     if constexpr (R == Receiver::cls) flags |= METH_CLASS;
     if constexpr (R == Receiver::none) flags |= METH_STATIC;
-    if constexpr (kParams == 0 && (R == Receiver::shared || R == Receiver::exclusive)) {
+    if constexpr (kParams == 0 && R != Receiver::cls && R != Receiver::none) {
       return PyMethodDef{Name.text, reinterpret_cast<PyCFunction>(+noargs), flags | METH_NOARGS,
                          doc.data()};
     } else {
