@@ -3,8 +3,6 @@ functions, against textbook closed forms, and the known inequalities between
 the query-complexity measures; the package's types under mypy --strict."""
 import os
 import random
-import shutil
-import subprocess
 import sys
 from fractions import Fraction
 
