@@ -84,6 +84,11 @@ inline float spectral_entropy_accurate(const Table& t) {
   return static_cast<float>(acc);
 }
 
+/// The recipe up to 12 variables, the double-precision sum beyond.
+inline float spectral_entropy_mended(const Table& t) {
+  return n_vars(t) <= 12 ? spectral_entropy(t) : spectral_entropy_accurate(t);
+}
+
 /// The exact distance to the nearest affine function, 2^(n-1) - max|W|/2.
 inline std::uint64_t no_linearity_exact(const Table& t) {
   const unsigned n = n_vars(t);
