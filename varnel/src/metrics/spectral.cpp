@@ -202,8 +202,8 @@ unsigned participants_for(unsigned n, unsigned threads) {
   return threads == 0 ? pool::num_threads() : threads;
 }
 
-// Runs body(p) on `participants` threads, each taking items from [0, count)
-// in turn until none is left.
+// Runs body(p, item) for every item in [0, count) on `participants` threads,
+// p numbering the thread; each thread takes the next item until none is left.
 template <class Body>
 void share(unsigned participants, std::uint64_t count, const Body& body) {
   if (participants <= 1) {
