@@ -50,13 +50,14 @@ template <class Ours>
 void spectral_line(const std::string& name, unsigned n, const bench::Bandwidth& bw, int reps,
                    Ours&& ours, double plain_secs) {
   const double one = bench::best_of(reps, [&] { bench::keep(ours(1)); });
+  const double cpu = bench::cpu_best_of(reps, [&] { bench::keep(ours(1)); });
   const double load1 = bench::load_average();
   const double two = bench::best_of(reps, [&] { bench::keep(ours(2)); });
   // Pass 1 writes and pass 2 reads 2 bytes per entry; the table is read once.
   const double bytes = 4.0 * std::ldexp(1.0, static_cast<int>(n)) + std::ldexp(1.0, static_cast<int>(n) - 3);
-  std::printf("%-34s 1 thread %8.2f ms  2 threads %8.2f ms  scaling %4.2fx (load %.1f)"
+  std::printf("%-34s 1 thread %8.2f ms (cpu %7.2f)  2 threads %8.2f ms  scaling %4.2fx (load %.1f)"
               "  %5.1f GB/s = %3.0f%% of read bw",
-              name.c_str(), one * 1e3, two * 1e3, one / two, load1, bytes / one / 1e9,
+              name.c_str(), one * 1e3, cpu * 1e3, two * 1e3, one / two, load1, bytes / one / 1e9,
               100.0 * bytes / one / bw.read);
   if (plain_secs > 0) std::printf("  plain %9.1f ms ratio %6.1fx", plain_secs * 1e3, plain_secs / one);
   std::printf("\n");

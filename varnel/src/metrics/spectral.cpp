@@ -326,10 +326,11 @@ struct MagnitudeCounts {
   std::vector<std::uint64_t> large;
   template <class T>
   [[gnu::always_inline]] void absorb(const T* v, std::size_t k, std::uint64_t) {
+    std::uint32_t* const direct = counts.data();
     for (std::size_t c = 0; c < k; ++c) {
       const auto a = static_cast<std::uint64_t>(v[c] < 0 ? -static_cast<std::int64_t>(v[c]) : v[c]);
-      if (a < kDirect) {
-        ++counts[a];
+      if (a < kDirect) [[likely]] {
+        ++direct[a];
       } else {
         large.push_back(a);
       }
