@@ -83,7 +83,7 @@ TEST_P(BothPaths, SpectrumOfLargeTablesMatchesTheReference) {
       ASSERT_EQ(got[s], want[s]) << "n=" << n << " s=" << s;
       ASSERT_EQ(wide[s], want[s]) << "n=" << n << " s=" << s;
     }
-    EXPECT_SAME_FLOAT(varnel::spectral_entropy(f), plain::spectral_entropy(t));
+    EXPECT_SAME_FLOAT(varnel::spectral_entropy(f), plain::spectral_entropy_mended(t));
     EXPECT_EQ(varnel::no_linearity(f), plain::no_linearity(t));
     EXPECT_SAME_FLOAT(varnel::total_influence(f), plain::total_influence(t));
     EXPECT_SAME_FLOAT(varnel::influence(f, n - 1), plain::influence(t, n - 1));
@@ -244,7 +244,7 @@ TEST(Frontier, GraphMatchesTheReferenceEdgeList) {
       });
       ASSERT_EQ(edges, want.edges);
       EXPECT_EQ(got.edge_count(), want.edges.size());
-      EXPECT_EQ(got.node_count(), want.nodes.size());
+      EXPECT_EQ(varnel::FrontierGraph::node_count(f), want.nodes.size());
       EXPECT_EQ(varnel::max_frontier_size(f), plain::max_frontier_size(c.table));
       EXPECT_EQ(varnel::b_0(f) + varnel::b_1(f), f.size());
     }
@@ -264,9 +264,9 @@ TEST(Frontier, KnownGraphs) {
     EXPECT_EQ(varnel::frontier_graph(parity).edge_count(), all);
     EXPECT_EQ(varnel::max_frontier_size(parity), all);
   }
-  const varnel::FrontierGraph constant = varnel::frontier_graph(plain::pack(plain::Table(32, 1)));
-  EXPECT_EQ(constant.edge_count(), 0u);
-  EXPECT_EQ(constant.node_count(), 0u);
+  const FValue constant = plain::pack(plain::Table(32, 1));
+  EXPECT_EQ(varnel::frontier_graph(constant).edge_count(), 0u);
+  EXPECT_EQ(varnel::FrontierGraph::node_count(constant), 0u);
 }
 
 TEST(Frontier, CacheIsFilledOnceAndKept) {

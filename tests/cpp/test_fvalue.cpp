@@ -68,3 +68,30 @@ TEST(FromNumber, Limits) {
     EXPECT_THROW(varnel::from_number(1, n), varnel::ValueError) << n;
   }
 }
+
+TEST(FValue, ZerosOfEverySizeCopyMoveAndCompare) {
+  // Small tables live in a vector, large ones (from 2^25 entries, 4 MiB) in
+  // freshly mapped pages; both start all false and behave as values.
+  std::mt19937_64 rng(7);
+  for (unsigned n : {0u, 6u, 12u, 24u, 25u, 27u}) {
+    FValue f = FValue::zeros(std::uint64_t{1} << n);
+    ASSERT_EQ(f.words().size(), varnel::words_for(f.size())) << n;
+    EXPECT_EQ(f.count_ones(), 0u) << n;
+    auto w = f.mutable_words();
+    const std::size_t last = w.size() - 1;
+    w[0] |= 1;
+    w[last] |= std::uint64_t{1} << 63 >> (n < 6 ? 64 - (1u << n) : 0);
+    w[rng() % w.size()] |= std::uint64_t{1} << 1 >> (n == 0 ? 1 : 0);
+    const FValue copy = f;
+    EXPECT_EQ(copy, f) << n;
+    EXPECT_NE(copy.words().data(), f.words().data());
+    FValue moved = std::move(f);
+    EXPECT_EQ(moved, copy) << n;
+    FValue assigned = FValue::zeros(2);
+    assigned = copy;
+    EXPECT_EQ(assigned, copy) << n;
+    assigned = FValue::zeros(std::uint64_t{1} << n);
+    EXPECT_EQ(assigned.count_ones(), 0u) << n;
+    EXPECT_FALSE(assigned == copy) << n;
+  }
+}

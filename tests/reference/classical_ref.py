@@ -49,6 +49,22 @@ def spectral_entropy(table):
     return acc
 
 
+def spectral_entropy_accurate(table):
+    """From 13 variables on: the same single-precision terms, accumulated in
+    double precision one distinct |W| at a time in ascending order (the term
+    times its count), rounded once to single precision."""
+    div = F32(1 << n_vars(table))
+    magnitudes, counts = np.unique(np.abs(walsh(table)), return_counts=True)
+    acc = -0.0
+    for m, k in zip(magnitudes, counts):
+        if m == 0:
+            continue
+        c = F32(int(m)) / div
+        q = c * c
+        acc = acc - float(k) * float(logf(q) * q)
+    return F32(acc)
+
+
 def _saturate_u32(x):
     if np.isnan(x) or x < 0:
         return 0

@@ -1,6 +1,5 @@
 #include "examples.hpp"
 
-#include <sys/mman.h>
 #include <sys/sysinfo.h>
 
 #include <algorithm>
@@ -75,22 +74,11 @@ std::uint64_t memory_bytes() {
 // memory and swap together is refused up front with std::bad_alloc (MemoryError
 // in Python), so the outcome does not depend on how the kernel treats
 // over-large requests.
-// Large tables ask for transparent huge pages before their first touch: the
-// page faults of a fresh table otherwise cost more than building its contents.
 FValue new_table(unsigned vars) {
   const std::uint64_t size = std::uint64_t{1} << vars;
-  const std::uint64_t count = words_for(size);
   const std::uint64_t memory = memory_bytes();
-  if (memory != 0 && count > memory / 8) throw std::bad_alloc();
-  std::vector<std::uint64_t> words;
-  words.reserve(count);
-  constexpr std::uintptr_t kHuge = std::uintptr_t{1} << 21;
-  const auto begin = reinterpret_cast<std::uintptr_t>(words.data());
-  const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
-  const std::uintptr_t last = (begin + count * 8) & ~(kHuge - 1);
-  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-  words.resize(count);
-  return FValue(std::move(words), size);
+  if (memory != 0 && words_for(size) > memory / 8) throw std::bad_alloc();
+  return FValue::zeros(size);
 }
 
 std::uint64_t isqrt(std::uint64_t v) {

@@ -19,12 +19,12 @@ FValue::FValue(std::vector<std::uint64_t> words, std::uint64_t size)
     : words_(std::move(words)), size_(size) {
   check_size(size);
   if (words_.size() != words_for(size)) panic("word count does not match table size");
-  if (size < 64) words_[0] &= low_mask(size);
+  if (size < 64) words_.data()[0] &= low_mask(size);
 }
 
 FValue FValue::zeros(std::uint64_t size) {
   check_size(size);
-  return FValue(std::vector<std::uint64_t>(words_for(size), 0), size);
+  return FValue(TableWords::zeros(words_for(size)), size);
 }
 
 FValue FValue::from_bytes(std::span<const std::uint8_t> entries) {
@@ -43,7 +43,7 @@ FValue FValue::from_bytes(std::span<const std::uint8_t> entries) {
 
 std::uint64_t FValue::count_ones() const noexcept {
   std::uint64_t total = 0;
-  for (std::uint64_t w : words_) total += static_cast<std::uint64_t>(std::popcount(w));
+  for (std::uint64_t w : words()) total += static_cast<std::uint64_t>(std::popcount(w));
   return total;
 }
 

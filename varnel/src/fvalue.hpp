@@ -7,10 +7,16 @@
 // operations (popcount, comparison, hashing) never see garbage.
 #pragma once
 
+#include <algorithm>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
+
+#include "table_words.hpp"
+
+#include "table_words.hpp"
 
 namespace varnel {
 
@@ -29,7 +35,9 @@ class FValue {
   FValue(std::vector<std::uint64_t> words, std::uint64_t size);
 
   /// Table of `size` entries (a power of two), all false; the word-level builder
-  /// for families and decoders. Fails with "Invalid size" otherwise.
+  /// for families and decoders, which then write each word once (a large
+  /// table's pages are zeroed lazily by the kernel, see TableWords). Fails
+  /// with "Invalid size" otherwise, and with std::bad_alloc when memory is short.
   static FValue zeros(std::uint64_t size);
 
   /// Builds from one byte per entry (non-zero = true); fails with "Invalid size".
@@ -40,14 +48,14 @@ class FValue {
   /// n = floor(log2 L).
   unsigned n_vars() const noexcept { return 63u - static_cast<unsigned>(__builtin_clzll(size_)); }
   /// Entry x; x must be below size().
-  bool operator[](std::uint64_t x) const noexcept { return (words_[x >> 6] >> (x & 63)) & 1u; }
+  bool operator[](std::uint64_t x) const noexcept { return (words_.data()[x >> 6] >> (x & 63)) & 1u; }
   /// Entry x, or false when x is at or beyond the end of the table.
   bool get_or_false(std::uint64_t x) const noexcept { return x < size_ && (*this)[x]; }
 
   /// The packed words, read-only (words_for(size()) of them).
-  std::span<const std::uint64_t> words() const noexcept { return words_; }
+  std::span<const std::uint64_t> words() const noexcept { return words_.span(); }
   /// The packed words, writable: only for builders that own a fresh table.
-  std::span<std::uint64_t> mutable_words() noexcept { return words_; }
+  std::span<std::uint64_t> mutable_words() noexcept { return words_.span(); }
 
   /// Number of true entries.
   std::uint64_t count_ones() const noexcept;
@@ -56,11 +64,14 @@ class FValue {
   std::vector<std::uint8_t> to_bytes() const;
 
   friend bool operator==(const FValue& a, const FValue& b) noexcept {
-    return a.size_ == b.size_ && a.words_ == b.words_;
+    const auto x = a.words(), y = b.words();
+    return a.size_ == b.size_ && std::equal(x.begin(), x.end(), y.begin(), y.end());
   }
 
  private:
-  std::vector<std::uint64_t> words_;
+  FValue(TableWords words, std::uint64_t size) noexcept : words_(std::move(words)), size_(size) {}
+
+  TableWords words_;
   std::uint64_t size_;
 };
 

@@ -3,53 +3,26 @@
 #include <algorithm>
 #include <bit>
 
+#include "metrics/hypercube.hpp"
+#include "metrics/sensitivity.hpp"
+
 namespace varnel {
 
-using hypercube::compress_low_half;
-using hypercube::flip_in_word;
+// Every frontier edge joins two inputs whose sensitivities it both counts.
+FrontierGraph::FrontierGraph(const FValue& f) : n_(f.n_vars()), edges_(sensitivity_sum(f) / 2) {}
 
-FrontierGraph::FrontierGraph(const FValue& f)
-    : n_(f.n_vars()), per_var_(n_ >= 7 ? (std::size_t{1} << (n_ - 1)) / 64 : 1) {
-  bits_.assign(n_ * per_var_, 0);
+std::uint64_t FrontierGraph::node_count(const FValue& f) noexcept {
+  // The largest input on a frontier edge: the top set bit of the highest word
+  // whose inputs change along some variable.
+  const unsigned n = f.n_vars();
   const auto w = f.words();
-  for (unsigned i = 0; i < n_; ++i) {
-    std::uint64_t* out = bits_.data() + i * per_var_;
-    if (i < 6) {
-      // The changing inputs of each word with bit i clear: 32 per word, two
-      // words to an output word (a table of up to 64 entries fills one word).
-      for (std::size_t q = 0; q < per_var_; ++q) {
-        const std::size_t k = n_ >= 7 ? 2 * q : 0;
-        std::uint64_t packed = compress_low_half(w[k] ^ flip_in_word(w[k], i), i);
-        if (n_ >= 7) {
-          packed |= compress_low_half(w[k + 1] ^ flip_in_word(w[k + 1], i), i) << 32;
-        }
-        out[q] = packed;
-      }
-    } else {
-      // Words k with bit i-6 clear, in order, against their partners.
-      const std::size_t m = std::size_t{1} << (i - 6);
-      std::size_t q = 0;
-      for (std::size_t base = 0; base < w.size(); base += 2 * m) {
-        for (std::size_t u = 0; u < m; ++u) out[q++] = w[base + u] ^ w[base + m + u];
-      }
-    }
+  for (std::size_t k = w.size(); k-- > 0;) {
+    std::uint64_t changing = 0;
+    for (unsigned i = 0; i < std::min(n, 6u); ++i) changing |= w[k] ^ hypercube::flip_in_word(w[k], i);
+    for (unsigned i = 6; i < n; ++i) changing |= w[k] ^ w[k ^ (std::size_t{1} << (i - 6))];
+    if (changing != 0) return k * 64 + 64 - static_cast<unsigned>(std::countl_zero(changing));
   }
-  for (const std::uint64_t word : bits_) edges_ += static_cast<std::uint64_t>(std::popcount(word));
-}
-
-std::uint64_t FrontierGraph::node_count() const noexcept {
-  std::uint64_t count = 0;
-  for (unsigned i = 0; i < n_; ++i) {
-    const auto bits = along(i);
-    for (std::size_t q = bits.size(); q-- > 0;) {
-      if (bits[q] == 0) continue;
-      const std::uint64_t index = q * 64 + 63 - static_cast<unsigned>(std::countl_zero(bits[q]));
-      const std::uint64_t upper = hypercube::insert_bit(index, i) | (std::uint64_t{1} << i);
-      count = std::max(count, upper + 1);
-      break;
-    }
-  }
-  return count;
+  return 0;
 }
 
 FrontierGraph frontier_graph(const FValue& f) { return FrontierGraph(f); }

@@ -5,17 +5,16 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
-#include <vector>
 
 #include "fvalue.hpp"
-#include "metrics/hypercube.hpp"
 
 namespace varnel {
 
-/// The frontier graph as one bit per hypercube edge: for each variable i, a
-/// bitset over the inputs x with bit i clear (indexed by x with bit i
-/// removed), set when f(x) != f(x XOR 2^i). n * 2^(n-1) bits in all.
+/// The frontier graph of a table. Its edges are those hypercube edges (x,
+/// x XOR 2^i) along which the table changes value, so the table itself holds
+/// them: the graph keeps its edge count and reads every edge from the table
+/// it was built from, which the caller keeps (a Varnel object owns both, and
+/// its table never changes). It needs no memory per entry.
 class FrontierGraph {
  public:
   explicit FrontierGraph(const FValue& f);
@@ -24,16 +23,11 @@ class FrontierGraph {
   /// The number of frontier edges.
   std::uint64_t edge_count() const noexcept { return edges_; }
   /// Whether the hypercube edge between x and x XOR 2^i (i < n) is a frontier edge.
-  bool has_edge(std::uint64_t x, unsigned i) const noexcept {
-    const std::uint64_t q = hypercube::drop_bit(x & ~(std::uint64_t{1} << i), i);
-    return (along(i)[q >> 6] >> (q & 63)) & 1u;
+  static bool has_edge(const FValue& f, std::uint64_t x, unsigned i) noexcept {
+    return f[x] != f[x ^ (std::uint64_t{1} << i)];
   }
   /// One more than the largest endpoint of any edge; 0 without edges.
-  std::uint64_t node_count() const noexcept;
-  /// The edge bits of variable i.
-  std::span<const std::uint64_t> along(unsigned i) const noexcept {
-    return {bits_.data() + i * per_var_, per_var_};
-  }
+  static std::uint64_t node_count(const FValue& f) noexcept;
 
   /// Calls fn(x, y) for every edge, x the false and y the true endpoint, in
   /// ascending order of x and then of the flipped variable.
@@ -42,16 +36,14 @@ class FrontierGraph {
     for (std::uint64_t x = 0; x < f.size(); ++x) {
       if (f[x]) continue;
       for (unsigned i = 0; i < n_; ++i) {
-        if (has_edge(x, i)) fn(x, x ^ (std::uint64_t{1} << i));
+        if (has_edge(f, x, i)) fn(x, x ^ (std::uint64_t{1} << i));
       }
     }
   }
 
  private:
   unsigned n_;
-  std::size_t per_var_;
-  std::vector<std::uint64_t> bits_;
-  std::uint64_t edges_ = 0;
+  std::uint64_t edges_;
 };
 
 /// Builds the frontier graph of a table.

@@ -60,16 +60,27 @@ float coefficient_divisor(unsigned n);
 /// c[s] = W[s] / 2^n for every s, in index order.
 std::vector<float> fourier_coeficients(const FValue& f);
 
-/// -sum over the non-zero coefficients of c^2 * ln(c^2), accumulated in single
-/// precision from -0.0 in index order (each term logf(q) * q with q = c * c).
-float spectral_entropy(const FValue& f);
+/// Up to this many variables the spectral entropy is the running single-
+/// precision sum in index order; beyond, its terms are summed in double
+/// precision and rounded once.
+inline constexpr unsigned kExactEntropyVars = 12;
 
-/// Distance to the nearest affine function, 2^(n-1) - max|W|/2, formed as
-/// float(max|W|) * -0.5 + float(2^(n-1)) and converted to an unsigned 32-bit
-/// integer with saturation. Exact in 64-bit integers from 32 variables on.
-std::uint64_t no_linearity(const FValue& f);
+// The three measures below take the number of threads to use from 18
+// variables on (0: every thread of the pool); the results do not depend on it.
+
+/// -sum over the non-zero coefficients of c^2 * ln(c^2), each term logf(q) * q
+/// with q = c * c in single precision. Up to kExactEntropyVars variables the
+/// terms are accumulated in single precision from -0.0 in index order; beyond,
+/// they are accumulated in double precision, grouped by |W| in ascending
+/// order, and the sum is rounded once to single precision.
+float spectral_entropy(const FValue& f, unsigned threads = 0);
+
+/// Distance to the nearest affine function, 2^(n-1) - max|W|/2, in integers
+/// (0 for n = 0). Up to 24 variables this is also the single-precision value
+/// float(max|W|) * -0.5 + float(2^(n-1)), every step of which is exact there.
+std::uint64_t no_linearity(const FValue& f, unsigned threads = 0);
 
 /// The Fourier degree: the largest popcount(s) with W[s] != 0 (0 for constants).
-std::uint64_t degree(const FValue& f);
+std::uint64_t degree(const FValue& f, unsigned threads = 0);
 
 }  // namespace varnel

@@ -1,0 +1,50 @@
+"""1 -> 2 thread scaling of every measure that runs on the pool, through the
+module: each measure is timed in a child process with RAYON_NUM_THREADS=1 and
+again with 2, on the same table, with the machine's load beside each line
+(other processes on the machine take cores from the two-thread run)."""
+import json
+import os
+import sys
+
+import peers
+
+# (measure, n, table): sizes that take about a second on one thread on a
+# quiet machine. Certificate complexity is immediate on random tables (a small
+# certificate is found at once), so it runs on majority.
+CASES = [
+    ("entropy", 17, "random"),
+    ("entanglement", 17, "random"),
+    ("fragmentation_profile", 14, "random"),
+    ("certificate_complexity", 18, "majority"),
+    ("spectral_entropy", 24, "random"),
+    ("no_linearity", 24, "random"),
+]
+
+
+def child(measure, n, kind):
+    if kind == "majority":
+        from varnel import Varnel
+
+        v = Varnel.majority(n)
+    else:
+        v = peers.to_varnel(peers.random_bits(n, 7 + n))
+    fn = getattr(v, measure)
+    t = peers.best(fn, reps=3)
+    print(json.dumps({"t": t, "load": peers.load()}))
+
+
+def main():
+    print("== 1 -> 2 thread scaling of the pooled measures")
+    for measure, n, kind in CASES:
+        one = peers.in_child(1, __file__, [measure, n, kind])
+        two = peers.in_child(2, __file__, [measure, n, kind])
+        print(f"{measure + ' n=' + str(n) + ' ' + kind:<38} 1 thread {one['t']*1e3:9.1f} ms"
+              f"  2 threads {two['t']*1e3:9.1f} ms  scaling {one['t']/two['t']:4.2f}x"
+              f"  (load {one['load']:.1f} / {two['load']:.1f} on {os.cpu_count()} cores)", flush=True)
+
+
+if __name__ == "__main__":
+    if os.environ.get("VARNEL_BENCH_CHILD"):
+        child(sys.argv[1], int(sys.argv[2]), sys.argv[3])
+    else:
+        main()
