@@ -1,0 +1,292 @@
+"""Writing census rows: a terminal table, CSV or JSON Lines; reading them back.
+
+Values are written as the numbers they are: integers as integers,
+single-precision results in their shortest form (0.4), lists as
+``[a,b,...]`` (a JSON array; quoted in CSV), five-input words as hex. A
+measure not taken for a row is an empty CSV field or a JSON null.
+"""
+
+from __future__ import annotations
+
+import csv
+import json
+import os
+from itertools import repeat
+from typing import IO, Iterable, Iterator
+
+from ._format import format_float32
+from .census_sources import Chunk
+
+__all__ = ["Layout", "Writer", "open_writer", "read_back", "format_for"]
+
+
+class Layout:
+    """The columns of a census: the identity of each function, then its
+    measures (kinds ``int``, ``float``, ``list``, ``word``)."""
+
+    def __init__(self, measures: list[str], kinds: list[str], npn: bool):
+        self.identity = ["source", "index", "n", "function"] + (["orbit_size"] if npn else [])
+        self.measures = list(measures)
+        self.kinds = list(kinds)
+        self.columns = self.identity + self.measures
+        self._maps: dict[tuple[str, ...], list[int | None]] = {}
+
+    def positions(self, cols: tuple[str, ...]) -> list[int | None]:
+        """For each measure column of the layout, its position in ``cols``."""
+        found = self._maps.get(cols)
+        if found is None:
+            where = {c: i for i, c in enumerate(cols)}
+            found = self._maps[cols] = [where.get(c) for c in self.measures]
+        return found
+
+
+class _Memo(dict):
+    """Text of values, computed once per distinct value."""
+
+    def __init__(self, fmt, kind):
+        super().__init__()
+        self.fmt = fmt
+        self.kind = kind
+        self[None] = ""
+
+    def __missing__(self, key):
+        text = self[key] = self.fmt(key)
+        return text
+
+
+def _list_text(values) -> str:
+    return "[" + ",".join(map(format_float32, values)) + "]"
+
+
+def _quoted_list_text(values) -> str:
+    return '"' + _list_text(values) + '"'
+
+
+def _word_text(w: int) -> str:
+    return f"0x{w:08x}"
+
+
+def _text_formats(kinds: list[str], quote_lists: bool) -> list[_Memo]:
+    out = []
+    for kind in kinds:
+        if kind == "int":
+            out.append(_Memo(str, kind))
+        elif kind == "float":
+            out.append(_Memo(format_float32, kind))
+        elif kind == "word":
+            out.append(_Memo(_word_text, kind))
+        else:
+            out.append(_Memo(_quoted_list_text if quote_lists else _list_text, kind))
+    return out
+
+
+def _csv_field(s: str) -> str:
+    if any(c in s for c in ',"\n\r'):
+        return '"' + s.replace('"', '""') + '"'
+    return s
+
+
+class Writer:
+    """Writes batches of rows to a stream as they arrive."""
+
+    def __init__(self, stream: IO[str], layout: Layout):
+        self.stream = stream
+        self.layout = layout
+        self.rows = 0
+
+    def header(self) -> None:
+        pass
+
+    def write(self, chunk: Chunk, cols: tuple[str, ...], rows: list[list]) -> None:
+        raise NotImplementedError
+
+    def _columns(self, chunk: Chunk, cols: tuple[str, ...], rows: list[list], memos):
+        """Text of each measure column of the layout for these rows."""
+        count = len(rows)
+        transposed = list(zip(*rows)) if rows else []
+        out = []
+        for memo, pos in zip(memos, self.layout.positions(cols)):
+            if pos is None:
+                out.append(repeat(memo[None], count))
+            elif memo.kind == "list":
+                out.append(map(memo.__getitem__,
+                               (None if v is None else tuple(v) for v in transposed[pos])))
+            else:
+                out.append(map(memo.__getitem__, transposed[pos]))
+        return out
+
+    def close(self) -> None:
+        self.stream.flush()
+
+
+class CSVWriter(Writer):
+    def __init__(self, stream, layout):
+        super().__init__(stream, layout)
+        self.memos = _text_formats(layout.kinds, quote_lists=True)
+
+    def header(self):
+        self.stream.write(",".join(self.layout.columns) + "\n")
+
+    def write(self, chunk, cols, rows):
+        count = len(rows)
+        ident = [repeat(_csv_field(chunk.source), count), map(str, chunk.indices),
+                 repeat(str(chunk.n), count), map(_csv_field, chunk.functions)]
+        if len(self.layout.identity) == 5:
+            ident.append(repeat("", count) if chunk.orbit_sizes is None
+                         else map(str, chunk.orbit_sizes))
+        lines = map(",".join, zip(*ident, *self._columns(chunk, cols, rows, self.memos)))
+        self.stream.write("\n".join(lines) + "\n")
+        self.rows += count
+
+
+class JSONLWriter(Writer):
+    def __init__(self, stream, layout):
+        super().__init__(stream, layout)
+        self.memos = _text_formats(layout.kinds, quote_lists=False)
+        for memo in self.memos:
+            memo[None] = "null"
+        self.keys = [json.dumps(c) + ":" for c in layout.columns]
+
+    def write(self, chunk, cols, rows):
+        count = len(rows)
+        k = self.keys
+        ident = [repeat(k[0] + json.dumps(chunk.source), count),
+                 (k[1] + str(i) for i in chunk.indices),
+                 repeat(k[2] + str(chunk.n), count),
+                 (k[3] + json.dumps(f) for f in chunk.functions)]
+        if len(self.layout.identity) == 5:
+            ident.append(repeat(k[4] + "null", count) if chunk.orbit_sizes is None
+                         else (k[4] + str(o) for o in chunk.orbit_sizes))
+        values = [map(key.__add__, col) for key, col in
+                  zip(k[len(ident):], self._columns(chunk, cols, rows, self.memos))]
+        lines = map(",".join, zip(*ident, *values))
+        self.stream.write("".join("{" + line + "}\n" for line in lines))
+        self.rows += count
+
+
+class TableWriter(Writer):
+    """A table for a terminal: aligned columns, values in their short form."""
+
+    WIDTH = {"int": 6, "float": 10, "word": 10, "list": 24}
+
+    def __init__(self, stream, layout):
+        super().__init__(stream, layout)
+        self.memos = _text_formats(layout.kinds, quote_lists=False)
+        self.widths = None
+
+    def _set_widths(self, chunk):
+        widths = [max(6, len(chunk.source)), 6, 2, max(10, max(map(len, chunk.functions)))]
+        if len(self.layout.identity) == 5:
+            widths.append(10)
+        widths += [max(len(c), self.WIDTH[k]) for c, k in zip(self.layout.measures, self.layout.kinds)]
+        self.widths = widths
+        self.stream.write("  ".join(c.rjust(w) for c, w in zip(self.layout.columns, widths)) + "\n")
+
+    def write(self, chunk, cols, rows):
+        if self.widths is None:
+            self._set_widths(chunk)
+        count = len(rows)
+        ident = [repeat(chunk.source, count), map(str, chunk.indices), repeat(str(chunk.n), count),
+                 iter(chunk.functions)]
+        if len(self.layout.identity) == 5:
+            ident.append(repeat("", count) if chunk.orbit_sizes is None
+                         else map(str, chunk.orbit_sizes))
+        w = self.widths
+        for cells in zip(*ident, *self._columns(chunk, cols, rows, self.memos)):
+            self.stream.write("  ".join(c.rjust(x) for c, x in zip(cells, w)).rstrip() + "\n")
+        self.rows += count
+
+
+def format_for(path: str | None, fmt: str | None, terminal: bool) -> str:
+    """The output format: as given, else from the file's extension, else a
+    table on a terminal and CSV otherwise."""
+    if fmt:
+        return fmt
+    if path:
+        ext = os.path.splitext(path)[1].lower()
+        if ext in (".jsonl", ".json", ".ndjson"):
+            return "jsonl"
+        if ext in (".txt",):
+            return "table"
+        return "csv"
+    return "table" if terminal else "csv"
+
+
+_WRITERS = {"csv": CSVWriter, "jsonl": JSONLWriter, "table": TableWriter}
+
+
+def open_writer(stream: IO[str], fmt: str, layout: Layout) -> Writer:
+    return _WRITERS[fmt](stream, layout)
+
+
+# Reading back ----------------------------------------------------------------
+
+def _complete_lines(path: str) -> None:
+    """Cut a last line left unfinished by a stopped run."""
+    with open(path, "rb+") as fh:
+        fh.seek(0, os.SEEK_END)
+        size = fh.tell()
+        if size == 0:
+            return
+        fh.seek(size - 1)
+        if fh.read(1) == b"\n":
+            return
+        block = 1 << 16
+        pos = size
+        while pos > 0:
+            start = max(0, pos - block)
+            fh.seek(start)
+            data = fh.read(pos - start)
+            cut = data.rfind(b"\n")
+            if cut >= 0:
+                fh.truncate(start + cut + 1)
+                return
+            pos = start
+        fh.truncate(0)
+
+
+def _parse_value(kind: str, text):
+    if text is None or text == "":
+        return None
+    if kind == "int":
+        return int(text)
+    if kind == "float":
+        return float(text)
+    if kind == "word":
+        return int(text, 16) if isinstance(text, str) else text
+    return json.loads(text) if isinstance(text, str) else text
+
+
+def read_back(path: str, fmt: str, layout: Layout) -> Iterator[dict]:
+    """The rows of an earlier run's output file as dictionaries of values.
+
+    An unfinished last line is removed from the file first. ValueError when
+    the file's columns are not this run's."""
+    _complete_lines(path)
+    kinds = dict(zip(layout.measures, layout.kinds))
+    with open(path, newline="", encoding="utf-8") as fh:
+        if fmt == "csv":
+            reader = csv.reader(fh)
+            header = next(reader, None)
+            if header is None:
+                return
+            if header != layout.columns:
+                raise ValueError(f"{path} has the columns of another census "
+                                 f"({','.join(header[:6])}...)")
+            records: Iterable[dict] = (dict(zip(header, r)) for r in reader)
+        else:
+            records = (json.loads(line) for line in fh if line.strip())
+        for rec in records:
+            if fmt == "jsonl" and list(rec) != layout.columns:
+                raise ValueError(f"{path} has the columns of another census")
+            out = {"source": rec["source"], "index": int(rec["index"]), "n": int(rec["n"]),
+                   "function": rec["function"]}
+            if "orbit_size" in rec:
+                out["orbit_size"] = _parse_value("int", rec["orbit_size"])
+            for c, kind in kinds.items():
+                out[c] = _parse_value(kind, rec[c])
+            yield out
+
+
+def has_header(path: str, fmt: str) -> bool:
+    return fmt == "csv" and os.path.exists(path) and os.path.getsize(path) > 0

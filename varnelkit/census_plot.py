@@ -1,0 +1,1 @@
+"""Plots of a census."""

@@ -1,0 +1,185 @@
+"""What a census adds up to: the five-input summary by gate count, and the
+per-size means of the other sources, gathered as rows arrive.
+
+For the NPN classes of five inputs every class stands for its whole orbit,
+so counts and means are weighted by orbit size and describe all 2^32
+functions (or, for a sample of classes, the functions of those classes).
+The joint distribution of (gate count, value) is kept per measure; it gives
+the means, the rank correlation and the plot.
+"""
+
+from __future__ import annotations
+
+import math
+from typing import Iterable
+
+import numpy as np
+
+from .census_output import Layout
+from .census_sources import Chunk
+
+__all__ = ["CensusStats", "weighted_spearman", "GATES"]
+
+GATES = 13  # minimum gate counts 0..12
+_GATE_COLUMN = "minimal_gates"
+_PROFILE = "fragmentation_profile"
+
+
+def _midranks(values: np.ndarray, weights: np.ndarray) -> np.ndarray:
+    """Rank of each value in the weighted population, ties sharing the mean rank."""
+    keys, inverse = np.unique(values, return_inverse=True)
+    totals = np.bincount(inverse, weights=weights, minlength=keys.size)
+    before = np.concatenate([[0.0], np.cumsum(totals)[:-1]])
+    return (before + (totals + 1.0) / 2.0)[inverse]
+
+
+def weighted_spearman(x, y, w) -> float:
+    """Spearman's rank correlation of x and y when value i occurs w[i] times."""
+    x = np.asarray(x, dtype=np.float64)
+    y = np.asarray(y, dtype=np.float64)
+    w = np.asarray(w, dtype=np.float64)
+    rx, ry = _midranks(x, w), _midranks(y, w)
+    total = w.sum()
+    mx, my = (w * rx).sum() / total, (w * ry).sum() / total
+    cov = (w * (rx - mx) * (ry - my)).sum()
+    vx, vy = (w * (rx - mx) ** 2).sum(), (w * (ry - my) ** 2).sum()
+    if vx <= 0 or vy <= 0:
+        return math.nan
+    return float(cov / math.sqrt(vx * vy))
+
+
+def _floats(column) -> np.ndarray:
+    try:
+        return np.asarray(column, dtype=np.float64)
+    except TypeError:  # a measure left empty on some rows
+        return np.array([math.nan if v is None else v for v in column], dtype=np.float64)
+
+
+class CensusStats:
+    """Running summaries of a census."""
+
+    def __init__(self, layout: Layout):
+        self.scalars = [c for c, k in zip(layout.measures, layout.kinds)
+                        if k in ("int", "float") and c != _GATE_COLUMN]
+        self.classes = np.zeros(GATES, dtype=np.int64)
+        self.functions = np.zeros(GATES, dtype=np.float64)
+        self.joint: dict[str, dict[tuple[float, float], float]] = {c: {} for c in self.scalars}
+        self.profile_sum: np.ndarray | None = None
+        # (source, n) -> [count, {measure: (sum, count)}, profile sum or None]
+        self.by_size: dict[tuple[str, int], list] = {}
+
+    @property
+    def has_npn(self) -> bool:
+        return bool(self.classes.sum())
+
+    def add(self, chunk: Chunk, cols: tuple[str, ...], rows: list[list]) -> None:
+        if not rows:
+            return
+        where = {c: i for i, c in enumerate(cols)}
+        columns = list(zip(*rows))
+        if chunk.orbit_sizes is not None and _GATE_COLUMN in where:
+            self._add_npn(where, columns, chunk.orbit_sizes)
+        else:
+            self._add_sized(chunk, where, columns)
+
+    def _add_npn(self, where, columns, orbit_sizes) -> None:
+        gates = np.asarray(columns[where[_GATE_COLUMN]], dtype=np.int64)
+        w = np.asarray(orbit_sizes, dtype=np.float64)
+        self.classes += np.bincount(gates, minlength=GATES)
+        self.functions += np.bincount(gates, weights=w, minlength=GATES)
+        pairs = np.empty(gates.size, dtype=[("g", "f8"), ("v", "f8")])
+        pairs["g"] = gates
+        for c in self.scalars:
+            if c not in where:
+                continue
+            pairs["v"] = _floats(columns[where[c]])
+            keys, inverse = np.unique(pairs, return_inverse=True)
+            sums = np.bincount(inverse, weights=w, minlength=keys.size)
+            joint = self.joint[c]
+            for g, v, s in zip(keys["g"].tolist(), keys["v"].tolist(), sums.tolist()):
+                if not math.isnan(v):
+                    joint[(g, v)] = joint.get((g, v), 0.0) + s
+        if _PROFILE in where:
+            prof = np.asarray(columns[where[_PROFILE]], dtype=np.float64)
+            if self.profile_sum is None:
+                self.profile_sum = np.zeros((GATES, prof.shape[1]))
+            np.add.at(self.profile_sum, gates, prof * w[:, None])
+
+    def _add_sized(self, chunk: Chunk, where, columns) -> None:
+        entry = self.by_size.setdefault((chunk.source, chunk.n), [0, {}, None])
+        entry[0] += len(columns[0])
+        for c in self.scalars:
+            if c in where:
+                v = _floats(columns[where[c]])
+                ok = ~np.isnan(v)
+                s, k = entry[1].get(c, (0.0, 0))
+                entry[1][c] = (s + float(v[ok].sum()), k + int(ok.sum()))
+        if _PROFILE in where:
+            prof = np.asarray(columns[where[_PROFILE]], dtype=np.float64).sum(axis=0)
+            entry[2] = prof if entry[2] is None else entry[2] + prof
+
+    def add_records(self, records: Iterable[dict], layout: Layout, block: int = 4096) -> None:
+        """Add rows read back from an output file."""
+        cols = tuple(layout.measures)
+        batch: list[dict] = []
+
+        def flush():
+            key = lambda r: (r["source"], r["n"], "orbit_size" in r and r["orbit_size"] is not None)
+            groups: dict = {}
+            for r in batch:
+                groups.setdefault(key(r), []).append(r)
+            for (source, n, npn), recs in groups.items():
+                chunk = Chunk(source, n, [r["index"] for r in recs], b"", [r["function"] for r in recs],
+                              [r["orbit_size"] for r in recs] if npn else None)
+                self.add(chunk, cols, [[r[c] for c in cols] for r in recs])
+            batch.clear()
+
+        for rec in records:
+            batch.append(rec)
+            if len(batch) >= block:
+                flush()
+        flush()
+
+    # Results -----------------------------------------------------------------
+
+    def gate_counts(self) -> list[int]:
+        return [g for g in range(GATES) if self.classes[g]]
+
+    def mean(self, measure: str, gates: int) -> float:
+        num = den = 0.0
+        for (g, v), w in self.joint[measure].items():
+            if g == gates:
+                num += v * w
+                den += w
+        return num / den if den else math.nan
+
+    def spearman(self, measure: str) -> float:
+        items = list(self.joint[measure].items())
+        if not items:
+            return math.nan
+        g = [k[0] for k, _ in items]
+        v = [k[1] for k, _ in items]
+        return weighted_spearman(g, v, [w for _, w in items])
+
+    def summary_table(self) -> str:
+        """Per gate count: classes, functions and the mean of each measure;
+        then each measure's Spearman correlation with the gate count."""
+        gates = self.gate_counts()
+        header = ["gates"] + [str(g) for g in gates] + ["Spearman"]
+        rows = [["classes"] + [str(int(self.classes[g])) for g in gates] + [""],
+                ["functions"] + [str(int(self.functions[g])) for g in gates] + [""]]
+        for c in self.scalars:
+            if not self.joint[c]:
+                continue
+            rho = self.spearman(c)
+            rows.append([c] + [f"{self.mean(c, g):.4g}" for g in gates]
+                        + ["" if math.isnan(rho) else f"{rho:+.3f}"])
+        widths = [max(len(r[i]) for r in [header] + rows) for i in range(len(header))]
+        lines = []
+        for r in [header] + rows:
+            cells = [r[0].ljust(widths[0])] + [x.rjust(w) for x, w in zip(r[1:], widths[1:])]
+            lines.append("  ".join(cells).rstrip())
+        total = int(self.functions.sum())
+        title = (f"Five-input functions by minimum gate count: {int(self.classes.sum())} NPN classes, "
+                 f"{total} functions (means weighted by orbit size)")
+        return title + "\n" + "\n".join(lines) + "\n"
