@@ -319,13 +319,13 @@ def main(argv: Sequence[str] | None = None) -> int:
     args = _parser().parse_args(argv)
     try:
         return args.run(args)
-    except (CommandError, SourceError, MeasureError, MissingDependency, ConnectionError) as exc:
-        print(f"varnel: error: {exc}", file=sys.stderr)
-        return EXIT_ERROR
     except BrokenPipeError:
         # The reader went away (varnel census ... | head): stop quietly.
         devnull = os.open(os.devnull, os.O_WRONLY)
         os.dup2(devnull, sys.stdout.fileno())
+        return EXIT_ERROR
+    except (CommandError, SourceError, MeasureError, MissingDependency, OSError) as exc:
+        print(f"varnel: error: {exc}", file=sys.stderr)
         return EXIT_ERROR
     except KeyboardInterrupt:
         return EXIT_INTERRUPTED
