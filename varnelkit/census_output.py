@@ -66,7 +66,11 @@ def _word_text(w: int) -> str:
     return f"0x{w:08x}"
 
 
-def _text_formats(kinds: list[str], quote_lists: bool) -> list[_Memo]:
+def _quoted_word_text(w: int) -> str:
+    return f'"0x{w:08x}"'
+
+
+def _text_formats(kinds: list[str], quote_lists: bool, quote_words: bool = False) -> list[_Memo]:
     out = []
     for kind in kinds:
         if kind == "int":
@@ -74,7 +78,7 @@ def _text_formats(kinds: list[str], quote_lists: bool) -> list[_Memo]:
         elif kind == "float":
             out.append(_Memo(format_float32, kind))
         elif kind == "word":
-            out.append(_Memo(_word_text, kind))
+            out.append(_Memo(_quoted_word_text if quote_words else _word_text, kind))
         else:
             out.append(_Memo(_quoted_list_text if quote_lists else _list_text, kind))
     return out
@@ -142,7 +146,7 @@ class CSVWriter(Writer):
 class JSONLWriter(Writer):
     def __init__(self, stream, layout):
         super().__init__(stream, layout)
-        self.memos = _text_formats(layout.kinds, quote_lists=False)
+        self.memos = _text_formats(layout.kinds, quote_lists=False, quote_words=True)
         for memo in self.memos:
             memo[None] = "null"
         self.keys = [json.dumps(c) + ":" for c in layout.columns]

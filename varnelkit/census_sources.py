@@ -371,7 +371,7 @@ def _text_records(text: str, fmt: str, where: str, skip_bad: bool, warn) -> list
             value, n = parse_table(body, fmt)
             out.append(_record(index, value, n))
         except ValueError as exc:
-            message = f"{where}:{number}: {exc}"
+            message = f"{where}, line {number}: {exc}"
             if not skip_bad:
                 raise SourceError(message + " (--skip-bad skips bad lines)") from None
             warn(f"skipped {message}")

@@ -285,9 +285,6 @@ def _circuit(args) -> int:
     import varnelkit
     from .census_sources import SourceError, parse_table
 
-    optimal_circuit = getattr(varnelkit, "optimal_circuit", None)
-    if optimal_circuit is None:
-        raise CommandError("optimal circuits need varnelkit.optimal_circuit, which this build lacks")
     try:
         value, n = parse_table(args.function)
     except ValueError as exc:
@@ -295,6 +292,9 @@ def _circuit(args) -> int:
     if n > 5:
         raise CommandError(f"{args.function!r} has {n} variables: optimal circuits are for "
                            f"at most five")
+    optimal_circuit = getattr(varnelkit, "optimal_circuit", None)
+    if optimal_circuit is None:
+        raise CommandError("optimal circuits need varnelkit.optimal_circuit, which this build lacks")
     from varnel import Varnel
     # A function of fewer inputs is the five-input function that ignores the rest.
     word = 0

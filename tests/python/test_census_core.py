@@ -101,12 +101,12 @@ def test_files_of_hex_bits_and_encode_records(tmp_path):
 
 def test_bad_lines_name_their_line_and_can_be_skipped():
     data = b"0xe8\n\n0x123\n0xzz # comment\n0x6996\n"
-    with pytest.raises(SourceError, match=r"^f:3: '0x123' has 12 entries"):
+    with pytest.raises(SourceError, match=r"^f, line 3: '0x123' has 12 entries"):
         read_tables(data, "f")
     warnings = []
     records = read_tables(data, "f", skip_bad=True, warn=warnings.append)
     assert [r.index for r in records] == [0, 3]
-    assert [w.split(":")[1] for w in warnings] == ["3", "4"]
+    assert [w.split(":")[0] for w in warnings] == ["skipped f, line 3", "skipped f, line 4"]
 
 
 def test_bad_encode_record_is_reported():
