@@ -27,7 +27,7 @@ def connect(address: str, jobs: int):
     logging.getLogger("distributed").setLevel(logging.ERROR)
     if address == "local":
         cluster = distributed.LocalCluster(n_workers=jobs, threads_per_worker=1, processes=True,
-                                           host="127.0.0.1", dashboard_address=None)
+                                           host="127.0.0.1", dashboard_address=":0")
         return distributed.Client(cluster), cluster
     try:
         return distributed.Client(address, timeout="20s"), None
