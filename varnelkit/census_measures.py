@@ -270,18 +270,16 @@ def columns_of(measures: Sequence[Measure]) -> tuple[list[str], list[str]]:
 def row_function(measures: Sequence[Measure]) -> Callable[[Varnel], list]:
     """A function from a ``Varnel`` to its row of measure values."""
     calls = [m.compute for m in measures]
-    if not any(m.splits for m in measures):
+    # Measures that fill several columns return a tuple, spread in place
+    # (from the right, so earlier positions stay valid).
+    spread = [i for i, m in reversed(list(enumerate(measures))) if m.splits]
+    if not spread:
         return lambda f: [c(f) for c in calls]
-    splits = [m.splits for m in measures]
 
     def row(f: Varnel) -> list:
-        out: list = []
-        for c, s in zip(calls, splits):
-            v = c(f)
-            if s:
-                out.extend(v)
-            else:
-                out.append(v)
+        out = [c(f) for c in calls]
+        for i in spread:
+            out[i:i + 1] = out[i]
         return out
 
     return row

@@ -40,48 +40,70 @@ class Layout:
         return found
 
 
-class _Memo(dict):
-    """Text of values, computed once per distinct value."""
+class _FloatText(dict):
+    """Shortest text of single-precision values, each found once."""
 
-    def __init__(self, fmt, kind):
-        super().__init__()
-        self.fmt = fmt
-        self.kind = kind
-        self[None] = ""
-
-    def __missing__(self, key):
-        text = self[key] = self.fmt(key)
+    def __missing__(self, x: float) -> str:
+        if len(self) > 1 << 20:
+            self.clear()
+        text = self[x] = format_float32(x)
         return text
 
 
-def _list_text(values) -> str:
-    return "[" + ",".join(map(format_float32, values)) + "]"
+_FLOAT_TEXT = _FloatText()
+_float_text = _FLOAT_TEXT.__getitem__
 
 
-def _quoted_list_text(values) -> str:
-    return '"' + _list_text(values) + '"'
+def list_text(values) -> str:
+    """A list of single-precision values as a JSON array."""
+    return "[" + ",".join(map(_float_text, values)) + "]"
 
 
-def _word_text(w: int) -> str:
-    return f"0x{w:08x}"
+class _Style:
+    """How one output format writes values."""
 
+    def __init__(self, missing: str, list_open: str, list_close: str, word: str):
+        self.missing = missing
+        self.list_open, self.list_close = list_open, list_close
+        self.word = word.format
 
-def _quoted_word_text(w: int) -> str:
-    return f'"0x{w:08x}"'
-
-
-def _text_formats(kinds: list[str], quote_lists: bool, quote_words: bool = False) -> list[_Memo]:
-    out = []
-    for kind in kinds:
+    def one(self, kind: str, v) -> str:
+        if v is None:
+            return self.missing
+        if kind == "float":
+            return _float_text(v)
         if kind == "int":
-            out.append(_Memo(str, kind))
-        elif kind == "float":
-            out.append(_Memo(format_float32, kind))
-        elif kind == "word":
-            out.append(_Memo(_quoted_word_text if quote_words else _word_text, kind))
-        else:
-            out.append(_Memo(_quoted_list_text if quote_lists else _list_text, kind))
-    return out
+            return str(v)
+        if kind == "word":
+            return self.word(v)
+        return self.list_open + ",".join(map(_float_text, v)) + self.list_close
+
+    def column(self, kind: str, values: tuple, count: int):
+        """Text of one column of values (an iterator of ``count`` strings).
+
+        The common case runs in C-level iterators: a chunk's lists all have
+        the same length, so the i-th entries of every list form a column."""
+        if None in values:
+            return [self.one(kind, v) for v in values]
+        if kind == "float":
+            return map(_float_text, values)
+        if kind == "int":
+            return map(str, values)
+        if kind == "word":
+            return map(self.word, values)
+        if len(set(map(len, values))) != 1:
+            return [self.one(kind, v) for v in values]
+        if not values[0]:
+            return repeat(self.list_open + self.list_close, count)
+        parts = [map(_float_text, entries) for entries in zip(*values)]
+        parts[0] = map(self.list_open.__add__, parts[0])
+        parts[-1] = map(str.__add__, parts[-1], repeat(self.list_close))
+        return map(",".join, zip(*parts))
+
+
+_CSV = _Style("", '"[', ']"', "0x{:08x}")
+_JSON = _Style("null", "[", "]", '"0x{:08x}"')
+_PLAIN = _Style("", "[", "]", "0x{:08x}")
 
 
 def _csv_field(s: str) -> str:
@@ -104,19 +126,16 @@ class Writer:
     def write(self, chunk: Chunk, cols: tuple[str, ...], rows: list[list]) -> None:
         raise NotImplementedError
 
-    def _columns(self, chunk: Chunk, cols: tuple[str, ...], rows: list[list], memos):
+    def _columns(self, cols: tuple[str, ...], rows: list[list], style: _Style):
         """Text of each measure column of the layout for these rows."""
         count = len(rows)
         transposed = list(zip(*rows)) if rows else []
         out = []
-        for memo, pos in zip(memos, self.layout.positions(cols)):
+        for kind, pos in zip(self.layout.kinds, self.layout.positions(cols)):
             if pos is None:
-                out.append(repeat(memo[None], count))
-            elif memo.kind == "list":
-                out.append(map(memo.__getitem__,
-                               (None if v is None else tuple(v) for v in transposed[pos])))
+                out.append(repeat(style.missing, count))
             else:
-                out.append(map(memo.__getitem__, transposed[pos]))
+                out.append(style.column(kind, transposed[pos], count))
         return out
 
     def close(self) -> None:
@@ -126,7 +145,6 @@ class Writer:
 class CSVWriter(Writer):
     def __init__(self, stream, layout):
         super().__init__(stream, layout)
-        self.memos = _text_formats(layout.kinds, quote_lists=True)
 
     def header(self):
         self.stream.write(",".join(self.layout.columns) + "\n")
@@ -138,7 +156,7 @@ class CSVWriter(Writer):
         if len(self.layout.identity) == 5:
             ident.append(repeat("", count) if chunk.orbit_sizes is None
                          else map(str, chunk.orbit_sizes))
-        lines = map(",".join, zip(*ident, *self._columns(chunk, cols, rows, self.memos)))
+        lines = map(",".join, zip(*ident, *self._columns(cols, rows, _CSV)))
         self.stream.write("\n".join(lines) + "\n")
         self.rows += count
 
@@ -146,9 +164,6 @@ class CSVWriter(Writer):
 class JSONLWriter(Writer):
     def __init__(self, stream, layout):
         super().__init__(stream, layout)
-        self.memos = _text_formats(layout.kinds, quote_lists=False, quote_words=True)
-        for memo in self.memos:
-            memo[None] = "null"
         self.keys = [json.dumps(c) + ":" for c in layout.columns]
 
     def write(self, chunk, cols, rows):
@@ -162,7 +177,7 @@ class JSONLWriter(Writer):
             ident.append(repeat(k[4] + "null", count) if chunk.orbit_sizes is None
                          else (k[4] + str(o) for o in chunk.orbit_sizes))
         values = [map(key.__add__, col) for key, col in
-                  zip(k[len(ident):], self._columns(chunk, cols, rows, self.memos))]
+                  zip(k[len(ident):], self._columns(cols, rows, _JSON))]
         lines = map(",".join, zip(*ident, *values))
         self.stream.write("".join("{" + line + "}\n" for line in lines))
         self.rows += count
@@ -175,7 +190,6 @@ class TableWriter(Writer):
 
     def __init__(self, stream, layout):
         super().__init__(stream, layout)
-        self.memos = _text_formats(layout.kinds, quote_lists=False)
         self.widths = None
 
     def _set_widths(self, chunk):
@@ -196,7 +210,7 @@ class TableWriter(Writer):
             ident.append(repeat("", count) if chunk.orbit_sizes is None
                          else map(str, chunk.orbit_sizes))
         w = self.widths
-        for cells in zip(*ident, *self._columns(chunk, cols, rows, self.memos)):
+        for cells in zip(*ident, *self._columns(cols, rows, _PLAIN)):
             self.stream.write("  ".join(c.rjust(x) for c, x in zip(cells, w)).rstrip() + "\n")
         self.rows += count
 

@@ -9,8 +9,10 @@ values per table, in the order of the measures' columns.
 
 from __future__ import annotations
 
+import gc
 from typing import Iterator
 
+import numpy as np
 from varnel import Varnel
 
 from ._packed import from_packed, n_words
@@ -25,8 +27,9 @@ def tables(n: int, packed: bytes, count: int) -> Iterator[Varnel]:
     """The ``count`` functions packed in ``packed``."""
     size = 8 * n_words(n)
     if n <= 6:
-        for j in range(count):
-            yield Varnel.from_number(int.from_bytes(packed[j * size:(j + 1) * size], "little"), n)
+        build = Varnel.from_number
+        for word in np.frombuffer(packed, dtype="<u8", count=count).tolist():
+            yield build(word, n)
     else:
         for j in range(count):
             yield from_packed(packed[j * size:(j + 1) * size], n)
@@ -62,11 +65,17 @@ def measure_chunk(task: tuple[int, bytes, int, tuple[str, ...]]) -> list[list]:
     n, packed, count, spellings = task
     measures, row = _row_maker(spellings)
     rows = []
-    for f in tables(n, packed, count):
-        try:
-            rows.append(row(f))
-        except (KeyboardInterrupt, SystemExit):
-            raise
-        except BaseException:  # noqa: B036
-            rows.append(_careful_row(measures, f))
+    collecting = gc.isenabled()
+    gc.disable()  # the rows hold no cycles
+    try:
+        for f in tables(n, packed, count):
+            try:
+                rows.append(row(f))
+            except (KeyboardInterrupt, SystemExit):
+                raise
+            except BaseException:  # noqa: B036
+                rows.append(_careful_row(measures, f))
+    finally:
+        if collecting:
+            gc.enable()
     return rows

@@ -245,7 +245,7 @@ def _measure(args) -> int:
         writer.close()
         return 0
     from ._format import format_float32
-    from .census_output import _list_text
+    from .census_output import list_text
     kinds = dict(zip(plan.layout.measures, plan.layout.kinds))
     lines = [("function", chunk.functions[0]), ("n", str(chunk.n))]
     for c, v in zip(cols, rows[0]):
@@ -255,7 +255,7 @@ def _measure(args) -> int:
         elif kind == "float":
             text = format_float32(v)
         elif kind == "list":
-            text = _list_text(v)
+            text = list_text(v)
         elif kind == "word":
             text = f"0x{v:08x}"
         else:

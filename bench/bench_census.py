@@ -1,0 +1,133 @@
+"""The five-input census: the tool against a plain loop over the same functions.
+
+1. Overhead: the census in one process (chunks, rows, CSV text, summary)
+   against a plain loop that builds each function and calls every measure,
+   on the same functions; the target is an overhead under 20 % of the
+   measure time.
+2. The whole census as a user runs it (`varnel census npn5 -o FILE`, one
+   worker per core): wall time (target under 15 s on 2 cores) and the peak
+   memory of its largest process (target under 1 GiB).
+
+Without the class catalogue in the build, a seeded random set of as many
+five-input functions stands in for the classes (same measures, same work).
+Both runs' values are compared. Usage: bench_census.py [COUNT]
+"""
+import os
+import pathlib
+import resource
+import subprocess
+import sys
+import tempfile
+import time
+
+import numpy as np
+from varnel import Varnel
+
+from varnelkit.census import plan_census, run_census
+from varnelkit.census_output import Layout, open_writer, read_back
+from varnelkit.census_sources import SourceError, npn5_catalogue
+from varnelkit.census_summary import CensusStats
+
+CLASSES = 616126
+
+
+def source_spelling(count):
+    try:
+        npn5_catalogue()
+        return "npn5" if count >= CLASSES else None
+    except SourceError:
+        return None
+
+
+def plain_rows(words, names):
+    """Every measure of every function, one call each, nothing else."""
+    methods = [getattr(Varnel, name) for name in names]
+    rows = []
+    for w in words:
+        f = Varnel.from_number(w, 5)
+        row = [m(f) for m in methods]
+        row.append([f.influence(j) for j in range(5)])
+        row.append(f.encode().count(1, 1))
+        rows.append(row)
+    return rows
+
+
+def main():
+    count = int(sys.argv[1]) if len(sys.argv) > 1 else CLASSES
+    spelling = source_spelling(count)
+    if spelling is None:
+        spelling = f"random:n=5,count={count},seed=1"
+        print(f"census: no class catalogue in this build; {count} random five-input functions "
+              f"stand in for the classes")
+    load = os.getloadavg()[0]
+    print(f"census: {count} functions, {os.cpu_count()} cores, load average {load:.1f}")
+
+    plan = plan_census([spelling])
+    chunks = list(plan.chunks())
+    words = [w for c, _, _ in chunks for w in np.frombuffer(c.packed, dtype="<u8").tolist()]
+    names = chunks[0][1][3]
+    methods = [n for n in names if n not in ("weight", "influence", "fragmentation_peak",
+                                             "npn_representant")]
+    Varnel.from_number(0, 5).minimal_gates()  # the circuit database, loaded once for both
+
+    # Processor time of this process: fair between the two runs on a busy machine.
+    start = time.process_time()
+    plain = plain_rows(words, methods + ["fragmentation_peak", "npn_representant"])
+    t_plain = time.process_time() - start
+
+    with tempfile.TemporaryDirectory() as tmp:
+        out = pathlib.Path(tmp) / "census.csv"
+        plan = plan_census([spelling])
+        stats = CensusStats(plan.layout)
+        with open(out, "w") as stream:
+            writer = open_writer(stream, "csv", plan.layout)
+            writer.header()
+
+            def sink(chunk, cols, rows):
+                writer.write(chunk, cols, rows)
+                stats.add(chunk, cols, rows)
+
+            start = time.process_time()
+            run_census(plan, [sink], jobs=1)
+            t_tool = time.process_time() - start
+            writer.close()
+        check(out, plan.layout, plain, methods)
+        overhead = (t_tool - t_plain) / t_plain
+        print(f"{'measures only (plain loop, 1 core, CPU)':<44} {t_plain:8.2f} s  "
+              f"{t_plain / count * 1e6:6.2f} us/function")
+        print(f"{'census, 1 process, CSV and summary (CPU)':<44} {t_tool:8.2f} s  "
+              f"overhead {overhead * 100:5.1f} % (target < 20 %)   ratio {t_plain / t_tool:5.2f}x")
+
+        out2 = pathlib.Path(tmp) / "all.csv"
+        start = time.perf_counter()
+        subprocess.run([str(pathlib.Path(sys.executable).parent / "varnel"), "census", spelling,
+                        "-o", str(out2)], check=True, stdout=subprocess.DEVNULL)
+        t_all = time.perf_counter() - start
+        peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024
+        same = out2.read_text() == out.read_text()
+        print(f"{'varnel census, one worker per core (wall)':<44} {t_all:8.2f} s  (target < 15 s)   "
+              f"ratio to plain {t_plain / t_all:5.2f}x   peak {peak:.0f} MiB (target < 1024)   "
+              f"same rows: {same}")
+        if not same:
+            sys.exit("census: the parallel census differs from the one-process census")
+
+
+def check(path, layout: Layout, plain, methods):
+    """The CSV rows hold the plain values, read back at single precision."""
+    for rec, values in zip(read_back(str(path), "csv", layout), plain):
+        for name, v in zip(methods, values):
+            got = rec[name]
+            if isinstance(v, list):
+                assert np.array_equal(np.float32(got), np.float32(v)), (name, got, v)
+            else:
+                assert np.float32(got) == np.float32(v), (name, got, v)
+        k, peak = values[len(methods)]
+        assert rec["fragmentation_peak_k"] == k and np.float32(rec["fragmentation_peak"]) == np.float32(peak)
+        rep, influence, weight = values[len(methods) + 1:]
+        assert rec["npn_representant"] == sum(1 << i for i, b in enumerate(rep.repr()) if b)
+        assert np.array_equal(np.float32(rec["influence"]), np.float32(influence))
+        assert rec["weight"] == weight
+
+
+if __name__ == "__main__":
+    main()
