@@ -12,6 +12,7 @@ import csv
 import json
 import os
 from itertools import repeat
+from math import copysign
 from typing import IO, Iterable, Iterator
 
 from ._format import format_float32
@@ -41,12 +42,16 @@ class Layout:
 
 
 class _FloatText(dict):
-    """Shortest text of single-precision values, each found once."""
+    """Shortest text of single-precision values, each found once.
+
+    Zero is never kept: 0.0 and -0.0 are equal keys but print differently."""
 
     def __missing__(self, x: float) -> str:
-        if len(self) > 1 << 20:
-            self.clear()
-        text = self[x] = format_float32(x)
+        text = format_float32(x)
+        if x != 0.0:
+            if len(self) > 1 << 21:
+                self.clear()
+            self[x] = text
         return text
 
 
@@ -54,9 +59,23 @@ _FLOAT_TEXT = _FloatText()
 _float_text = _FLOAT_TEXT.__getitem__
 
 
+def _signed_text(x: float) -> str:
+    if x == 0.0:
+        return "-0.0" if copysign(1.0, x) < 0 else "0.0"
+    return _float_text(x)
+
+
+def _float_column(values: tuple):
+    if values.count(values[0]) == len(values):
+        return repeat(_signed_text(values[0]), len(values))
+    if 0.0 in values:
+        return map(_signed_text, values)
+    return map(_float_text, values)
+
+
 def list_text(values) -> str:
     """A list of single-precision values as a JSON array."""
-    return "[" + ",".join(map(_float_text, values)) + "]"
+    return "[" + ",".join(map(_signed_text, values)) + "]"
 
 
 class _Style:
@@ -66,17 +85,18 @@ class _Style:
         self.missing = missing
         self.list_open, self.list_close = list_open, list_close
         self.word = word.format
+        self.word_spec = word.replace("{:08x}", "%08x")
 
     def one(self, kind: str, v) -> str:
         if v is None:
             return self.missing
         if kind == "float":
-            return _float_text(v)
+            return _signed_text(v)
         if kind == "int":
             return str(v)
         if kind == "word":
             return self.word(v)
-        return self.list_open + ",".join(map(_float_text, v)) + self.list_close
+        return self.list_open + ",".join(map(_signed_text, v)) + self.list_close
 
     def column(self, kind: str, values: tuple, count: int):
         """Text of one column of values (an iterator of ``count`` strings).
@@ -86,7 +106,7 @@ class _Style:
         if None in values:
             return [self.one(kind, v) for v in values]
         if kind == "float":
-            return map(_float_text, values)
+            return _float_column(values)
         if kind == "int":
             return map(str, values)
         if kind == "word":
@@ -95,7 +115,7 @@ class _Style:
             return [self.one(kind, v) for v in values]
         if not values[0]:
             return repeat(self.list_open + self.list_close, count)
-        parts = [map(_float_text, entries) for entries in zip(*values)]
+        parts = [_float_column(entries) for entries in zip(*values)]
         parts[0] = map(self.list_open.__add__, parts[0])
         parts[-1] = map(str.__add__, parts[-1], repeat(self.list_close))
         return map(",".join, zip(*parts))
@@ -110,6 +130,13 @@ def _csv_field(s: str) -> str:
     if any(c in s for c in ',"\n\r'):
         return '"' + s.replace('"', '""') + '"'
     return s
+
+
+def _csv_fields(texts: list[str]):
+    whole = "".join(texts)
+    if any(c in whole for c in ',"\n\r'):
+        return map(_csv_field, texts)
+    return texts
 
 
 class Writer:
@@ -138,27 +165,79 @@ class Writer:
                 out.append(style.column(kind, transposed[pos], count))
         return out
 
+    def _text(self, chunk: Chunk, cols: tuple[str, ...], rows: list[list], style: _Style,
+              keys: list[str] | None) -> str:
+        """The lines of these rows, made by one %-template per chunk: integers
+        go in as %d, every other value as the text of its kind, and lists
+        of one length as one placeholder per entry."""
+        fields: list[str] = []
+        feeds: list = []
+        json_mode = keys is not None
+
+        def literal(text: str) -> None:
+            fields.append(text.replace("%", "%%"))
+
+        def field(spec: str, feed) -> None:
+            fields.append(spec)
+            feeds.append(feed)
+
+        literal(json.dumps(chunk.source) if json_mode else _csv_field(chunk.source))
+        field("%d", chunk.indices)
+        literal(str(chunk.n))
+        functions = chunk.functions
+        if json_mode:
+            whole = "".join(functions)
+            if '"' in whole or "\\" in whole:
+                field("%s", map(json.dumps, functions))
+            else:
+                field('"%s"', functions)
+        else:
+            field("%s", _csv_fields(functions))
+        if len(self.layout.identity) == 5:
+            if chunk.orbit_sizes is None:
+                literal(style.missing)
+            else:
+                field("%d", chunk.orbit_sizes)
+        transposed = list(zip(*rows)) if rows else []
+        for kind, pos in zip(self.layout.kinds, self.layout.positions(cols)):
+            if pos is None:
+                literal(style.missing)
+                continue
+            values = transposed[pos]
+            if None in values or (kind == "list" and len(set(map(len, values))) != 1):
+                field("%s", [style.one(kind, v) for v in values])
+            elif kind == "int":
+                field("%d", values)
+            elif kind == "float":
+                field("%s", _float_column(values))
+            elif kind == "word":
+                field(style.word_spec, values)
+            elif not values[0]:
+                literal(style.list_open + style.list_close)
+            else:
+                entries = list(zip(*values))
+                fields.append(style.list_open.replace("%", "%%")
+                              + ",".join(["%s"] * len(entries))
+                              + style.list_close.replace("%", "%%"))
+                feeds.extend(_float_column(e) for e in entries)
+        if json_mode:
+            fields = [k.replace("%", "%%") + f for k, f in zip(keys, fields)]
+            template = "{" + ",".join(fields) + "}\n"
+        else:
+            template = ",".join(fields) + "\n"
+        return "".join(map(template.__mod__, zip(*feeds)))
+
     def close(self) -> None:
         self.stream.flush()
 
 
 class CSVWriter(Writer):
-    def __init__(self, stream, layout):
-        super().__init__(stream, layout)
-
     def header(self):
         self.stream.write(",".join(self.layout.columns) + "\n")
 
     def write(self, chunk, cols, rows):
-        count = len(rows)
-        ident = [repeat(_csv_field(chunk.source), count), map(str, chunk.indices),
-                 repeat(str(chunk.n), count), map(_csv_field, chunk.functions)]
-        if len(self.layout.identity) == 5:
-            ident.append(repeat("", count) if chunk.orbit_sizes is None
-                         else map(str, chunk.orbit_sizes))
-        lines = map(",".join, zip(*ident, *self._columns(cols, rows, _CSV)))
-        self.stream.write("\n".join(lines) + "\n")
-        self.rows += count
+        self.stream.write(self._text(chunk, cols, rows, _CSV, None))
+        self.rows += len(rows)
 
 
 class JSONLWriter(Writer):
@@ -167,20 +246,8 @@ class JSONLWriter(Writer):
         self.keys = [json.dumps(c) + ":" for c in layout.columns]
 
     def write(self, chunk, cols, rows):
-        count = len(rows)
-        k = self.keys
-        ident = [repeat(k[0] + json.dumps(chunk.source), count),
-                 (k[1] + str(i) for i in chunk.indices),
-                 repeat(k[2] + str(chunk.n), count),
-                 (k[3] + json.dumps(f) for f in chunk.functions)]
-        if len(self.layout.identity) == 5:
-            ident.append(repeat(k[4] + "null", count) if chunk.orbit_sizes is None
-                         else (k[4] + str(o) for o in chunk.orbit_sizes))
-        values = [map(key.__add__, col) for key, col in
-                  zip(k[len(ident):], self._columns(cols, rows, _JSON))]
-        lines = map(",".join, zip(*ident, *values))
-        self.stream.write("".join("{" + line + "}\n" for line in lines))
-        self.rows += count
+        self.stream.write(self._text(chunk, cols, rows, _JSON, self.keys))
+        self.rows += len(rows)
 
 
 class TableWriter(Writer):

@@ -48,15 +48,13 @@ def _value_bins(v: np.ndarray) -> np.ndarray:
 
 
 def _npn_figure(plt, stats: CensusStats):
-    measures = [c for c in stats.scalars if stats.joint[c]]
+    measures = [c for c in stats.scalars if stats.joint(c)[0].size]
     profile = stats.profile_sum is not None
     fig, axes = _grid(plt, len(measures) + profile)
     gates = np.arange(GATES)
     image = None
     for ax, c in zip(axes, measures):
-        keys = np.array(list(stats.joint[c].keys()))
-        w = np.array(list(stats.joint[c].values()))
-        g, v = keys[:, 0], keys[:, 1]
+        g, v, w = stats.joint(c)
         ybins = _value_bins(v)
         hist, _, _ = np.histogram2d(g, v, bins=[np.arange(-0.5, GATES + 0.5), ybins], weights=w)
         share = hist / np.maximum(hist.sum(axis=1, keepdims=True), 1.0)

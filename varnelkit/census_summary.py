@@ -63,7 +63,9 @@ class CensusStats:
                         if k in ("int", "float") and c != _GATE_COLUMN]
         self.classes = np.zeros(GATES, dtype=np.int64)
         self.functions = np.zeros(GATES, dtype=np.float64)
-        self.joint: dict[str, dict[tuple[float, float], float]] = {c: {} for c in self.scalars}
+        # Per measure: blocks of (distinct values, weight of each value at
+        # each gate count), merged when they pile up.
+        self._blocks: dict[str, list[tuple[np.ndarray, np.ndarray]]] = {c: [] for c in self.scalars}
         self.profile_sum: np.ndarray | None = None
         # (source, n) -> [count, {measure: (sum, count)}, profile sum or None]
         self.by_size: dict[tuple[str, int], list] = {}
@@ -87,23 +89,40 @@ class CensusStats:
         w = np.asarray(orbit_sizes, dtype=np.float64)
         self.classes += np.bincount(gates, minlength=GATES)
         self.functions += np.bincount(gates, weights=w, minlength=GATES)
-        pairs = np.empty(gates.size, dtype=[("g", "f8"), ("v", "f8")])
-        pairs["g"] = gates
         for c in self.scalars:
             if c not in where:
                 continue
-            pairs["v"] = _floats(columns[where[c]])
-            keys, inverse = np.unique(pairs, return_inverse=True)
-            sums = np.bincount(inverse, weights=w, minlength=keys.size)
-            joint = self.joint[c]
-            for g, v, s in zip(keys["g"].tolist(), keys["v"].tolist(), sums.tolist()):
-                if not math.isnan(v):
-                    joint[(g, v)] = joint.get((g, v), 0.0) + s
+            v = _floats(columns[where[c]])
+            ok = ~np.isnan(v)
+            values, inverse = np.unique(v[ok], return_inverse=True)
+            table = np.bincount(inverse * GATES + gates[ok], weights=w[ok],
+                                minlength=values.size * GATES).reshape(values.size, GATES)
+            blocks = self._blocks[c]
+            blocks.append((values, table))
+            if len(blocks) >= 32:
+                self._merge(c)
         if _PROFILE in where:
             prof = np.asarray(columns[where[_PROFILE]], dtype=np.float64)
             if self.profile_sum is None:
                 self.profile_sum = np.zeros((GATES, prof.shape[1]))
             np.add.at(self.profile_sum, gates, prof * w[:, None])
+
+    def _merge(self, c: str) -> tuple[np.ndarray, np.ndarray]:
+        blocks = self._blocks[c]
+        if not blocks:
+            return np.zeros(0), np.zeros((0, GATES))
+        if len(blocks) > 1:
+            values, inverse = np.unique(np.concatenate([b[0] for b in blocks]), return_inverse=True)
+            table = np.zeros((values.size, GATES))
+            np.add.at(table, inverse, np.concatenate([b[1] for b in blocks]))
+            blocks[:] = [(values, table)]
+        return blocks[0]
+
+    def joint(self, c: str) -> tuple[np.ndarray, np.ndarray, np.ndarray]:
+        """(gate counts, values, weights) of every pair that occurs for ``c``."""
+        values, table = self._merge(c)
+        vi, g = np.nonzero(table)
+        return g.astype(np.float64), values[vi], table[vi, g]
 
     def _add_sized(self, chunk: Chunk, where, columns) -> None:
         entry = self.by_size.setdefault((chunk.source, chunk.n), [0, {}, None])
@@ -146,20 +165,15 @@ class CensusStats:
         return [g for g in range(GATES) if self.classes[g]]
 
     def mean(self, measure: str, gates: int) -> float:
-        num = den = 0.0
-        for (g, v), w in self.joint[measure].items():
-            if g == gates:
-                num += v * w
-                den += w
-        return num / den if den else math.nan
+        values, table = self._merge(measure)
+        total = table[:, gates].sum() if values.size else 0.0
+        return float(values @ table[:, gates] / total) if total else math.nan
 
     def spearman(self, measure: str) -> float:
-        items = list(self.joint[measure].items())
-        if not items:
+        g, v, w = self.joint(measure)
+        if not g.size:
             return math.nan
-        g = [k[0] for k, _ in items]
-        v = [k[1] for k, _ in items]
-        return weighted_spearman(g, v, [w for _, w in items])
+        return weighted_spearman(g, v, w)
 
     def summary_table(self) -> str:
         """Per gate count: classes, functions and the mean of each measure;
@@ -169,7 +183,7 @@ class CensusStats:
         rows = [["classes"] + [str(int(self.classes[g])) for g in gates] + [""],
                 ["functions"] + [str(int(self.functions[g])) for g in gates] + [""]]
         for c in self.scalars:
-            if not self.joint[c]:
+            if not self._merge(c)[0].size:
                 continue
             rho = self.spearman(c)
             rows.append([c] + [f"{self.mean(c, g):.4g}" for g in gates]

@@ -255,3 +255,33 @@ def test_fallback_orbits_of_random_classes():
         f = Varnel.from_number(int(rec["representative"]), 5)
         assert census_plain.table_bits(f.npn_representant()) == int(rec["representative"])
         assert f.minimal_gates() == rec["gates"]
+
+
+@pytest.mark.parametrize("fmt", ["csv", "jsonl", "table"])
+def test_signed_zeros_and_lists_keep_their_text(fmt):
+    import io
+    from varnelkit.census_output import Layout, open_writer
+    from varnelkit.census_sources import Chunk
+
+    layout = Layout(["a", "b"], ["float", "list"], npn=False)
+    out = io.StringIO()
+    writer = open_writer(out, fmt, layout)
+    writer.header()
+    rows = [[0.0, [-0.0, 0.4000000059604645]], [-0.0, [0.0, 2.5]], [0.4000000059604645, [1.0, -0.0]]]
+    for _ in range(2):  # the second pass reads texts already known
+        writer.write(Chunk("s", 1, [0, 1, 2], b"", ["0b01", "0b10", "0b11"]), ("a", "b"), rows)
+    text = out.getvalue()
+    for expected in ("0.0", "-0.0", "0.4"):
+        assert expected in text
+    cells = [line.split() if fmt == "table" else line for line in text.splitlines()[-3:]]
+    if fmt == "csv":
+        assert cells == ['s,0,1,0b01,0.0,"[-0.0,0.4]"', 's,1,1,0b10,-0.0,"[0.0,2.5]"',
+                         's,2,1,0b11,0.4,"[1.0,-0.0]"']
+    elif fmt == "jsonl":
+        import json
+        assert [json.loads(c)["a"] for c in cells] == [0.0, -0.0, 0.4]
+        assert [math.copysign(1, json.loads(c)["a"]) for c in cells][:2] == [1.0, -1.0]
+        assert [c.split('"b":')[1] for c in cells] == ["[-0.0,0.4]}", "[0.0,2.5]}", "[1.0,-0.0]}"]
+    else:
+        assert [c[-2:] for c in cells] == [["0.0", "[-0.0,0.4]"], ["-0.0", "[0.0,2.5]"],
+                                           ["0.4", "[1.0,-0.0]"]]
