@@ -41,6 +41,17 @@ class Layout:
         return found
 
 
+_LAST: list = [None, None]
+
+
+def transpose(rows: list[list]) -> list[tuple]:
+    """The columns of a chunk's rows (the last chunk's are kept, as every
+    sink of a census asks for the same chunk in turn)."""
+    if _LAST[0] is not rows:
+        _LAST[0], _LAST[1] = rows, list(zip(*rows))
+    return _LAST[1]
+
+
 class _FloatText(dict):
     """Shortest text of single-precision values, each found once.
 
@@ -198,7 +209,7 @@ class Writer:
                 literal(style.missing)
             else:
                 field("%d", chunk.orbit_sizes)
-        transposed = list(zip(*rows)) if rows else []
+        transposed = transpose(rows)
         for kind, pos in zip(self.layout.kinds, self.layout.positions(cols)):
             if pos is None:
                 literal(style.missing)

@@ -15,7 +15,7 @@ from typing import Iterable
 
 import numpy as np
 
-from .census_output import Layout
+from .census_output import Layout, transpose
 from .census_sources import Chunk
 
 __all__ = ["CensusStats", "weighted_spearman", "GATES"]
@@ -78,7 +78,7 @@ class CensusStats:
         if not rows:
             return
         where = {c: i for i, c in enumerate(cols)}
-        columns = list(zip(*rows))
+        columns = transpose(rows)
         if chunk.orbit_sizes is not None and _GATE_COLUMN in where:
             self._add_npn(where, columns, chunk.orbit_sizes)
         else:
@@ -92,20 +92,34 @@ class CensusStats:
         for c in self.scalars:
             if c not in where:
                 continue
-            v = _floats(columns[where[c]])
+            column = columns[where[c]]
+            if isinstance(column[0], int) and None not in column:
+                # Small counts: the value is its own row of the table.
+                v = np.asarray(column, dtype=np.int64)
+                top = int(v.max()) + 1
+                if v.min() >= 0 and top <= 1 << 12:
+                    table = np.bincount(v * GATES + gates, weights=w,
+                                        minlength=top * GATES).reshape(top, GATES)
+                    seen = table.any(axis=1)
+                    self._add_block(c, np.flatnonzero(seen).astype(np.float64), table[seen])
+                    continue
+            v = _floats(column)
             ok = ~np.isnan(v)
             values, inverse = np.unique(v[ok], return_inverse=True)
             table = np.bincount(inverse * GATES + gates[ok], weights=w[ok],
                                 minlength=values.size * GATES).reshape(values.size, GATES)
-            blocks = self._blocks[c]
-            blocks.append((values, table))
-            if len(blocks) >= 32:
-                self._merge(c)
+            self._add_block(c, values, table)
         if _PROFILE in where:
             prof = np.asarray(columns[where[_PROFILE]], dtype=np.float64)
             if self.profile_sum is None:
                 self.profile_sum = np.zeros((GATES, prof.shape[1]))
             np.add.at(self.profile_sum, gates, prof * w[:, None])
+
+    def _add_block(self, c: str, values: np.ndarray, table: np.ndarray) -> None:
+        blocks = self._blocks[c]
+        blocks.append((values, table))
+        if len(blocks) >= 32:
+            self._merge(c)
 
     def _merge(self, c: str) -> tuple[np.ndarray, np.ndarray]:
         blocks = self._blocks[c]

@@ -285,3 +285,25 @@ def test_signed_zeros_and_lists_keep_their_text(fmt):
     else:
         assert [c[-2:] for c in cells] == [["0.0", "[-0.0,0.4]"], ["-0.0", "[0.0,2.5]"],
                                            ["0.4", "[1.0,-0.0]"]]
+
+
+def test_npn5_summary_equals_plain_weighted_statistics():
+    from varnelkit.census_summary import CensusStats
+
+    plan = plan_census(["npn5"], "entropy,degree,fragmentation_peak", sample=25, seed=3)
+    stats = CensusStats(plan.layout)
+    got = collect(plan, jobs=1)
+    for chunk, cols, rows in got:
+        stats.add(chunk, cols, rows)
+    rows = [dict(zip(cols, r), orbit=o) for c, cols, rs in got for r, o in zip(rs, c.orbit_sizes)]
+    assert stats.functions.sum() == sum(r["orbit"] for r in rows)
+    for name in ("entropy", "degree", "fragmentation_peak_k", "fragmentation_peak"):
+        for g in stats.gate_counts():
+            mine = [(r[name], r["orbit"]) for r in rows if r["minimal_gates"] == g]
+            plain = sum(v * w for v, w in mine) / sum(w for _, w in mine)
+            assert math.isclose(stats.mean(name, g), plain, rel_tol=1e-12)
+        # Spearman's rho does not change when every weight is divided alike.
+        unit = math.gcd(*[r["orbit"] for r in rows])
+        xs, ys, ws = zip(*[(r["minimal_gates"], r[name], r["orbit"] // unit) for r in rows])
+        if len(set(ys)) > 1 and len(set(xs)) > 1:
+            assert math.isclose(stats.spearman(name), census_plain.spearman(xs, ys, ws), abs_tol=1e-9)
