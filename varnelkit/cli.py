@@ -140,6 +140,11 @@ def _census(args) -> int:
     plan = plan_census(args.sources, args.measures, sample=args.sample, seed=args.seed,
                        fmt=args.input_format, skip_bad=args.skip_bad, warn=_warn)
     layout = plan.layout
+    if args.summary and not any(s.npn for s in plan.sources):
+        raise CommandError("--summary needs the npn5 source")
+    for path in (args.plot, args.summary):
+        if path and not os.path.isdir(os.path.dirname(path) or "."):
+            raise CommandError(f"cannot write {path}: no such directory")
     fmt = format_for(args.output, args.format, sys.stdout.isatty())
     want_stats = bool(args.plot or args.summary or any(s.npn for s in plan.sources))
     stats = CensusStats(layout) if want_stats else None
@@ -204,8 +209,6 @@ def _census(args) -> int:
         print(table, end="", file=sys.stderr if rows_on_stdout else sys.stdout)
         if args.summary:
             _write_text(args.summary, table)
-    elif args.summary:
-        raise CommandError("--summary needs the npn5 source")
     if args.plot:
         from .census_plot import plot_census
         plot_census(stats, args.plot)

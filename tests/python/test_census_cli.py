@@ -241,3 +241,11 @@ def test_progress_bar_on_a_terminal_only(tmp_path):
         seen += data
     os.waitpid(pid, 0)
     assert b"400/400" in seen and b"fn/s" in seen
+
+
+def test_family_plot_and_summary_refused_without_npn5(tmp_path):
+    png = tmp_path / "f.png"
+    varnel("census", "majority:2..7", "parity:2..7", "-o", str(tmp_path / "f.csv"), "--plot", str(png))
+    assert png.read_bytes()[:4] == b"\x89PNG"
+    proc = varnel("census", "majority:3", "--summary", str(tmp_path / "s.txt"), check=False)
+    assert proc.returncode == 1 and "--summary needs the npn5 source" in proc.stderr.decode()
