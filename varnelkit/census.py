@@ -17,7 +17,7 @@ from dataclasses import dataclass, field
 from typing import Callable, Iterable, Iterator, Sequence
 
 from .census_measures import Measure, column_order, columns_of, measures_for, parse_measures
-from .census_output import Layout
+from .census_output import Layout, transpose
 from .census_sources import Chunk, Source, parse_sources
 from .census_worker import measure_chunk
 
@@ -65,9 +65,10 @@ class CensusPlan:
 
             for chunk in src.chunks(size):
                 if done:
-                    chunk = chunk.without(done)
-                    if chunk is None:
+                    kept = chunk.without(done)
+                    if kept is None:
                         continue
+                    chunk = kept
                 ms = self.measures(chunk.n, src.npn)
                 cols, _ = columns_of(ms)
                 yield chunk, (chunk.n, chunk.packed, len(chunk), tuple(m.name for m in ms)), tuple(cols)
@@ -191,14 +192,14 @@ def census(sources: str | Sequence[str], measures: str | Sequence[str] | None = 
     frames = []
 
     def collect(chunk: Chunk, cols: tuple, rows: list) -> None:
-        data = {"source": [chunk.source] * len(rows), "index": chunk.indices,
-                "n": [chunk.n] * len(rows), "function": chunk.functions}
+        nothing: list = [None] * len(rows)
+        data: dict[str, list] = {"source": [chunk.source] * len(rows), "index": chunk.indices,
+                                 "n": [chunk.n] * len(rows), "function": chunk.functions}
         if "orbit_size" in layout.identity:
-            data["orbit_size"] = (chunk.orbit_sizes if chunk.orbit_sizes is not None
-                                  else [None] * len(rows))
-        columns = list(zip(*rows))
+            data["orbit_size"] = chunk.orbit_sizes if chunk.orbit_sizes is not None else nothing
+        columns = transpose(rows)
         for c, pos in zip(layout.measures, layout.positions(cols)):
-            data[c] = list(columns[pos]) if pos is not None else [None] * len(rows)
+            data[c] = list(columns[pos]) if pos is not None else nothing
         frames.append(pd.DataFrame(data, columns=layout.columns))
 
     if progress is None:

@@ -231,7 +231,7 @@ class Writer:
                               + ",".join(["%s"] * len(entries))
                               + style.list_close.replace("%", "%%"))
                 feeds.extend(_float_column(e) for e in entries)
-        if json_mode:
+        if keys is not None:
             fields = [k.replace("%", "%%") + f for k, f in zip(keys, fields)]
             template = "{" + ",".join(fields) + "}\n"
         else:

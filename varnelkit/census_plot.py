@@ -68,7 +68,7 @@ def _npn_figure(plt, stats: CensusStats):
         ax.set_xlabel("minimum gate count")
         ax.set_ylabel(c, fontsize=8)
         ax.set_xticks(range(0, GATES, 2))
-    if profile:
+    if stats.profile_sum is not None:
         ax = axes[len(measures)]
         cmap = plt.get_cmap("viridis")
         for x in gates:

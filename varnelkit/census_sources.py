@@ -410,6 +410,7 @@ def _encoded_records(data: bytes, where: str, skip_bad: bool, warn) -> list[_Rec
                 raise SourceError(message + " (--skip-bad skips bad records)")
             warn(f"skipped {message}")
         else:
+            assert n is not None
             bits = np.packbits(np.frombuffer(body, dtype=np.uint8), bitorder="little")
             packed = bits.tobytes().ljust(8 * n_words(n), b"\x00")
             out.append(_Record(index, n, packed, table_text(_packed_int(packed, n), n)))

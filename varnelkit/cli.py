@@ -175,7 +175,7 @@ def _census(args) -> int:
         except OSError as exc:
             raise CommandError(f"cannot write {args.output}: {exc.strerror}") from None
     else:
-        stream = sys.stdout
+        stream = sys.stdout  # type: ignore[assignment]
     writer = open_writer(stream, fmt, layout)
     if not (appending and has_header(args.output, fmt)):
         writer.header()
@@ -209,7 +209,7 @@ def _census(args) -> int:
         print(table, end="", file=sys.stderr if rows_on_stdout else sys.stdout)
         if args.summary:
             _write_text(args.summary, table)
-    if args.plot:
+    if args.plot and stats is not None:
         from .census_plot import plot_census
         plot_census(stats, args.plot)
     return 0
