@@ -115,6 +115,7 @@ def main():
             t_tool = time.process_time() - start
             writer.close()
         check(out, plan.layout, plain, methods)
+        del plain
         overhead = (t_tool - t_plain) / t_plain
         print(f"{'measures only (plain loop, 1 core, CPU)':<44} {t_plain:8.2f} s  "
               f"{t_plain / count * 1e6:6.2f} us/function")

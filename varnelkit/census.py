@@ -111,7 +111,14 @@ def _pool(items: Iterable, jobs: int) -> Iterator[tuple[Chunk, tuple, list]]:
 
     ctx = multiprocessing.get_context("fork")
     window = 3 * jobs
-    with ctx.Pool(jobs, initializer=_ignore_sigint) as pool:
+    # The workers inherit this process's objects; frozen, their collector
+    # leaves them alone instead of touching (and so copying) every page.
+    gc.freeze()
+    try:
+        pool = ctx.Pool(jobs, initializer=_ignore_sigint)
+    finally:
+        gc.unfreeze()
+    with pool:
         pending: deque = deque()
         for chunk, task, cols in items:
             pending.append((chunk, cols, pool.apply_async(measure_chunk, (task,))))
