@@ -89,12 +89,12 @@ int main(int argc, char** argv) {
     const double t_d = with_plain ? bench::best_of(1, [&] { plain_d = plain::degree(t); }) : 0;
     const std::string tag = " n=" + std::to_string(n);
     spectral_line("spectral_entropy" + tag, n, bw, reps,
-                  [&](unsigned th) { return varnel::spectral_entropy(f, th); }, t_h);
+                  [&](unsigned th) { return varnel::spectral_entropy_on(f, th); }, t_h);
     spectral_line("no_linearity" + tag, n, bw, reps,
-                  [&](unsigned th) { return varnel::no_linearity(f, th); }, t_nl);
+                  [&](unsigned th) { return varnel::no_linearity_on(f, th); }, t_nl);
     const varnel::FValue g = without_top(n, rng);
     spectral_line("degree (top coefficient zero)" + tag, n, bw, reps,
-                  [&](unsigned th) { return varnel::degree(g, th); }, 0);
+                  [&](unsigned th) { return varnel::degree_on(g, th); }, 0);
     const double top = bench::best_of(reps, [&] { bench::keep(varnel::degree(f)); });
     std::printf("%-34s %8.3f ms (top coefficient set: one pass over the packed table)",
                 ("degree" + tag).c_str(), top * 1e3);

@@ -15,8 +15,9 @@ except PackageNotFoundError:  # running from a source tree
     __version__ = "0+unknown"
 
 from . import _packed  # noqa: F401  (registers the pickle reducer of Varnel)
+from .census import census
 
-__all__ = ["__version__"]
+__all__ = ["__version__", "census"]
 
 from .circuit import Circuit, optimal_circuit  # noqa: E402
 from .npn import (  # noqa: E402

@@ -180,9 +180,9 @@ TEST(SpectralLarge, MatchesTheReference) {
       const std::uint64_t no_linearity = plain::no_linearity_exact(c.table);
       const std::uint64_t degree = plain::degree(c.table);
       on_every_path([&](unsigned threads) {
-        EXPECT_SAME_FLOAT(varnel::spectral_entropy(f, threads), entropy);
-        EXPECT_EQ(varnel::no_linearity(f, threads), no_linearity);
-        EXPECT_EQ(varnel::degree(f, threads), degree);
+        EXPECT_SAME_FLOAT(varnel::spectral_entropy_on(f, threads), entropy);
+        EXPECT_EQ(varnel::no_linearity_on(f, threads), no_linearity);
+        EXPECT_EQ(varnel::degree_on(f, threads), degree);
       });
     }
   }
@@ -199,7 +199,7 @@ TEST(SpectralLarge, DegreeBelowTheTop) {
     for (const auto& t : tables) {
       const FValue f = plain::pack(t);
       const std::uint64_t want = plain::degree(t);
-      on_every_path([&](unsigned threads) { EXPECT_EQ(varnel::degree(f, threads), want) << n; });
+      on_every_path([&](unsigned threads) { EXPECT_EQ(varnel::degree_on(f, threads), want) << n; });
     }
   }
 }

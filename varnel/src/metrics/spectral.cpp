@@ -452,14 +452,18 @@ std::vector<float> fourier_coeficients(const FValue& f) {
   return c;
 }
 
-float spectral_entropy(const FValue& f, unsigned threads) {
+float spectral_entropy(const FValue& f) { return spectral_entropy_on(f, 0); }
+
+float spectral_entropy_on(const FValue& f, unsigned threads) {
   const unsigned n = f.n_vars();
   if (n == 0) return -0.0f - entropy_term(1, 1.0f);
   if (n <= kExactEntropyVars) return entropy_in_order(WalshSpectrum(f));
   return entropy_from_counts(n, reduce_spectrum<MagnitudeCounts>(f, threads));
 }
 
-std::uint64_t no_linearity(const FValue& f, unsigned threads) {
+std::uint64_t no_linearity(const FValue& f) { return no_linearity_on(f, 0); }
+
+std::uint64_t no_linearity_on(const FValue& f, unsigned threads) {
   const unsigned n = f.n_vars();
   if (n == 0) return 0;
   std::int64_t half = 0;
@@ -467,7 +471,9 @@ std::uint64_t no_linearity(const FValue& f, unsigned threads) {
   return (std::uint64_t{1} << (n - 1)) - static_cast<std::uint64_t>(half);
 }
 
-std::uint64_t degree(const FValue& f, unsigned threads) {
+std::uint64_t degree(const FValue& f) { return degree_on(f, 0); }
+
+std::uint64_t degree_on(const FValue& f, unsigned threads) {
   const unsigned n = f.n_vars();
   if (n == 0) return 0;
   if (n >= 6 && top_coefficient_nonzero(f)) return n;

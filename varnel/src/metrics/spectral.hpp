@@ -65,22 +65,26 @@ std::vector<float> fourier_coeficients(const FValue& f);
 /// precision and rounded once.
 inline constexpr unsigned kExactEntropyVars = 12;
 
-// The three measures below take the number of threads to use from 18
-// variables on (0: every thread of the pool); the results do not depend on it.
+// Each measure below also comes as name_on(f, threads), which takes the
+// number of threads to use from 18 variables on (0: every thread of the pool);
+// the results do not depend on it.
 
 /// -sum over the non-zero coefficients of c^2 * ln(c^2), each term logf(q) * q
 /// with q = c * c in single precision. Up to kExactEntropyVars variables the
 /// terms are accumulated in single precision from -0.0 in index order; beyond,
 /// they are accumulated in double precision, grouped by |W| in ascending
 /// order, and the sum is rounded once to single precision.
-float spectral_entropy(const FValue& f, unsigned threads = 0);
+float spectral_entropy(const FValue& f);
+float spectral_entropy_on(const FValue& f, unsigned threads);
 
 /// Distance to the nearest affine function, 2^(n-1) - max|W|/2, in integers
 /// (0 for n = 0). Up to 24 variables this is also the single-precision value
 /// float(max|W|) * -0.5 + float(2^(n-1)), every step of which is exact there.
-std::uint64_t no_linearity(const FValue& f, unsigned threads = 0);
+std::uint64_t no_linearity(const FValue& f);
+std::uint64_t no_linearity_on(const FValue& f, unsigned threads);
 
 /// The Fourier degree: the largest popcount(s) with W[s] != 0 (0 for constants).
-std::uint64_t degree(const FValue& f, unsigned threads = 0);
+std::uint64_t degree(const FValue& f);
+std::uint64_t degree_on(const FValue& f, unsigned threads);
 
 }  // namespace varnel
