@@ -79,17 +79,10 @@
 #include <span>
 #include <vector>
 
+#include "auxiliar.hpp"
 #include "fvalue.hpp"
 
 namespace varnel {
-
-/// A set of variables as a bit mask: bit v set for variable v (v < 64).
-using VarMask = std::uint64_t;
-
-/// The variables 0 .. n-1 as a mask.
-constexpr VarMask all_vars(unsigned n) {
-  return n >= 64 ? ~VarMask{0} : (VarMask{1} << n) - 1;
-}
 
 /// A bit matrix of 2^row_bits rows by 2^col_bits columns, stored as one packed
 /// table of 2^(row_bits + col_bits) entries: entry (r, c) is table index

@@ -33,31 +33,6 @@ namespace varnel {
 /// 2^n entries in place.
 void swap_index_bits(std::vector<std::uint64_t>& words, unsigned n, unsigned p, unsigned q);
 
-/// The lexicographic enumeration of balanced bipartitions (SubsetIterator
-/// order) as masks of the first side, with random access by rank.
-class BalancedMasks {
- public:
-  /// For 1 <= n <= 63.
-  explicit BalancedMasks(unsigned n);
-
-  /// Number of bipartitions.
-  std::uint64_t count() const noexcept { return count_; }
-
-  /// Positions the enumeration at `rank` (< count()) and returns its mask.
-  VarMask seek(std::uint64_t rank);
-  /// The mask after the current one (the caller stops at count()).
-  VarMask next();
-
- private:
-  VarMask mask() const noexcept;
-
-  unsigned pool_first_;  // the smallest candidate variable: 0 for odd n, 1 for even n
-  unsigned pool_size_;
-  unsigned k_;           // candidates chosen per item
-  std::uint64_t count_;
-  std::vector<unsigned> idx_;
-};
-
 /// Counts the distinct rows of a packed restriction matrix and weighs them:
 /// form_stats of the rows, with its own reusable memory. Built for the walk's
 /// case, every row of a small matrix at once and most of them distinct: the

@@ -32,14 +32,6 @@ constexpr unsigned kNarrowMinFixed = 10;
 
 bool parallel_for_vars(unsigned n) { return n >= kParallelVars; }
 
-std::uint64_t binomial(unsigned n, unsigned k) {
-  if (k > n) return 0;
-  if (k > n - k) k = n - k;
-  unsigned __int128 r = 1;
-  for (unsigned i = 0; i < k; ++i) r = r * (n - i) / (i + 1);
-  return static_cast<std::uint64_t>(r);
-}
-
 // The highest level whose subsets can have all-distinct forms: 2^k distinct
 // rows of 2^(n-k) bits need k <= 2^(n-k).
 unsigned top_distinct_level(unsigned n) {
@@ -393,32 +385,6 @@ class SubsetEntropies {
 // ---------------------------------------------------------------------------
 // Building blocks
 
-std::vector<VarMask> level_masks(unsigned n, unsigned k) {
-  std::vector<VarMask> out;
-  if (k > n) return out;
-  out.reserve(binomial(n, k));
-  std::vector<unsigned> idx(k);
-  VarMask mask = 0;
-  for (unsigned i = 0; i < k; ++i) {
-    idx[i] = i;
-    mask |= VarMask{1} << i;
-  }
-  while (true) {
-    out.push_back(mask);
-    // The rightmost position that can still move up; it moves up by one and
-    // the positions after it follow it closely.
-    unsigned t = k;
-    while (t > 0 && idx[t - 1] >= n - k + (t - 1)) --t;
-    if (t == 0) break;
-    --t;
-    for (unsigned j = t; j < k; ++j) mask &= ~(VarMask{1} << idx[j]);
-    ++idx[t];
-    for (unsigned j = t + 1; j < k; ++j) idx[j] = idx[j - 1] + 1;
-    for (unsigned j = t; j < k; ++j) mask |= VarMask{1} << idx[j];
-  }
-  return out;
-}
-
 float level_sum(std::span<const float> values) {
   if (values.size() <= kLeafSubsets) {
     float acc = -0.0f;
@@ -434,21 +400,6 @@ float level_sum(std::span<const float> values) {
 float level_mean(std::span<const float> values, unsigned n, unsigned k) {
   if (values.size() != binomial(n, k)) panic("one entropy per subset of the level");
   return level_sum(values) / static_cast<float>(binomial(n, k));
-}
-
-VarMask level_mask_at(unsigned n, unsigned k, std::uint64_t index) {
-  VarMask mask = 0;
-  for (unsigned v = 0; k > 0 && v < n; ++v) {
-    // The subsets whose smallest remaining variable is v.
-    const std::uint64_t starting = binomial(n - v - 1, k - 1);
-    if (index < starting) {
-      mask |= VarMask{1} << v;
-      --k;
-    } else {
-      index -= starting;
-    }
-  }
-  return mask;
 }
 
 std::vector<float> differences(std::span<const float> v) {

@@ -50,6 +50,7 @@
 #include <utility>
 #include <vector>
 
+#include "auxiliar.hpp"
 #include "fvalue.hpp"
 #include "restriction.hpp"
 
@@ -82,13 +83,6 @@ std::vector<float> fragmentation_delta2(const FValue& f);
 // ---------------------------------------------------------------------------
 // Building blocks
 
-/// The k-subsets of 0 .. n-1 as masks, in lexicographic order of their
-/// ascending variable lists. k = 0 gives the empty set; k > n nothing.
-std::vector<VarMask> level_masks(unsigned n, unsigned k);
-
-/// Subset number `index` (from 0) of level_masks(n, k).
-VarMask level_mask_at(unsigned n, unsigned k, std::uint64_t index);
-
 /// The sum of a level's entropies, grouped as described above.
 float level_sum(std::span<const float> values);
 
@@ -119,7 +113,8 @@ std::vector<FormStats> all_subset_stats(const FValue& f, bool parallel,
 /// up to the level.
 enum class LevelRoute { automatic, direct, from_above, walk };
 
-/// The entropies of the level-k subsets (k <= n), in level_masks order; on
+/// The entropies of the level-k subsets (k <= n), in level_masks order
+/// (auxiliar.hpp); on
 /// the worker pool when `parallel`.
 std::vector<float> level_entropies(const FValue& f, unsigned k, bool parallel,
                                    LevelRoute route = LevelRoute::automatic);

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "metrics/hypercube.hpp"
-#include "metrics/isa.hpp"
+#include "simd.hpp"
 
 namespace varnel {
 
@@ -99,7 +99,7 @@ __attribute__((target("avx2"))) unsigned max_avx2(const std::uint64_t* w, std::s
 
 template <unsigned P>
 unsigned max_dispatch(const std::uint64_t* w, std::size_t words, unsigned n) {
-  return isa::avx2() ? max_avx2<P>(w, words, n) : max_base<P>(w, words, n);
+  return simd::avx2() ? max_avx2<P>(w, words, n) : max_base<P>(w, words, n);
 }
 
 }  // namespace
@@ -121,28 +121,8 @@ std::uint32_t max_sensitivity(const FValue& f) {
 }
 
 std::uint64_t sensitivity_sum(const FValue& f) {
-  const unsigned n = f.n_vars();
-  const auto w = f.words();
-  std::uint64_t total = 0;
-  // Variables 0..5 inside each word; every changing input counts once.
-  const unsigned inner = std::min(n, 6u);
-  for (const std::uint64_t word : w) {
-    for (unsigned i = 0; i < inner; ++i) {
-      total += static_cast<std::uint64_t>(std::popcount(word ^ flip_in_word(word, i)));
-    }
-  }
-  // Variables from 6 on pair whole words; each pair stands for both endpoints.
-  for (unsigned i = 6; i < n; ++i) {
-    const std::size_t m = std::size_t{1} << (i - 6);
-    std::uint64_t pairs = 0;
-    for (std::size_t base = 0; base < w.size(); base += 2 * m) {
-      for (std::size_t u = 0; u < m; ++u) {
-        pairs += static_cast<std::uint64_t>(std::popcount(w[base + u] ^ w[base + m + u]));
-      }
-    }
-    total += 2 * pairs;
-  }
-  return total;
+  // Every changing edge adds one to the sensitivity of both its ends.
+  return 2 * hypercube::changing_edges(f);
 }
 
 float mean_sensitivity(const FValue& f) {

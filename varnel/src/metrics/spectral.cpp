@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "error.hpp"
-#include "metrics/isa.hpp"
+#include "simd.hpp"
 
 namespace varnel {
 
@@ -197,9 +197,9 @@ void sign_spectrum(const FValue& f, U* v) {
     return;
   }
   if constexpr (sizeof(U) == 4) {
-    (isa::avx2() ? sign_transform32_avx2 : sign_transform32_base)(v, n, words);
+    (simd::avx2() ? sign_transform32_avx2 : sign_transform32_base)(v, n, words);
   } else {
-    (isa::avx2() ? sign_transform64_avx2 : sign_transform64_base)(v, n, words);
+    (simd::avx2() ? sign_transform64_avx2 : sign_transform64_base)(v, n, words);
   }
 }
 
@@ -244,7 +244,7 @@ std::optional<std::string_view> fwht_slice(std::span<std::int64_t> v) {
     small_transform(u, len);
   } else {
     const auto m = static_cast<unsigned>(std::countr_zero(len));
-    (isa::avx2() ? transform64_avx2 : transform64_base)(u, m);
+    (simd::avx2() ? transform64_avx2 : transform64_base)(u, m);
   }
   return std::nullopt;
 }
