@@ -8,6 +8,7 @@
 #include "fragmentation_plain.hpp"
 #include "metrics/fragmentation.hpp"
 #include "restriction.hpp"
+#include "subset_walk.hpp"
 
 using varnel::FValue;
 using varnel::VarMask;

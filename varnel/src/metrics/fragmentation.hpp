@@ -35,9 +35,8 @@
 //     derives the forms of a subset from those of a smaller one where they
 //     repeat.
 // A random function of 20 variables needs about 22,000 of its 2^20 subsets
-// computed. Subsets that leave at most five variables free are counted with
-// their forms as keys of up to 32 bits (histogram or radix sort), which is
-// several times faster than hashing rows. A single level (fragmentation_k)
+// computed (subsets that leave at most five variables free have their forms
+// counted as keys of up to 32 bits, row_tally.hpp). A single level (fragmentation_k)
 // takes the cheapest of three routes by estimates from samples of it and of
 // the levels below: each subset from the table, the search of step 2 down to
 // the level, or the refining walk over every level up to it. Every route
