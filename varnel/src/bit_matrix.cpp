@@ -1,6 +1,7 @@
 #include "bit_matrix.hpp"
 
 #include "error.hpp"
+#include "fvalue.hpp"
 #include "index_permutation.hpp"
 
 namespace varnel {

@@ -1,15 +1,12 @@
 // A bit matrix of 2^row_bits rows by 2^col_bits columns, stored as one packed
 // table of 2^(row_bits + col_bits) entries: entry (r, c) is table index
-// r * 2^col_bits + c. A row of 64 bits or more is words_per_row() whole
-// words; shorter rows share words (64 / 2^col_bits rows to a word) and are
-// read with narrow_row().
+// r * 2^col_bits + c. A row of 64 bits or more is 2^(col_bits - 6) whole
+// words; shorter rows share words (64 / 2^col_bits rows to a word).
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <vector>
-
-#include "fvalue.hpp"
 
 namespace varnel {
 
@@ -27,19 +24,6 @@ class BitMatrix {
   }
   /// The packed table (words_for(rows * cols) words).
   std::span<const std::uint64_t> words() const noexcept { return words_; }
-  /// Whether rows are whole words (col_bits >= 6).
-  bool wide() const noexcept { return col_bits_ >= 6; }
-  /// Words of one row, for wide matrices.
-  std::uint64_t words_per_row() const noexcept { return std::uint64_t{1} << (col_bits_ - 6); }
-  /// Row r of a wide matrix.
-  const std::uint64_t* row_words(std::uint64_t r) const noexcept {
-    return words_.data() + (r << (col_bits_ - 6));
-  }
-  /// Row r of a narrow matrix (col_bits < 6) as the low 2^col_bits bits of a word.
-  std::uint64_t narrow_row(std::uint64_t r) const noexcept {
-    const std::uint64_t x = r << col_bits_;
-    return (words_[x >> 6] >> (x & 63)) & low_mask(std::uint64_t{1} << col_bits_);
-  }
 
   /// The transposed matrix: row c of the result is column c of this one.
   BitMatrix transposed() const;

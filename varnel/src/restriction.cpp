@@ -170,12 +170,13 @@ FormStats irregular_forms(const FValue& f, std::span<const std::uint64_t> vars, 
   const VarMask free = all_vars(n) & ~listed;
   const unsigned m = matrix.col_bits();
 
-  RowTallier forms;
+  RowTallier forms, matrix_tally;
   forms.start_owned(m);
   auto add_matrix = [&](const std::vector<std::uint64_t>& words, std::uint64_t factor) {
     std::vector<std::uint64_t> weights(row_weight);
     for (std::uint64_t& w : weights) w *= factor;
-    const RowTally tally = tally_rows(RowList{words.data(), matrix.rows(), m, true}, weights);
+    matrix_tally.run(RowList{words.data(), matrix.rows(), m, true}, RowWeights{weights.data(), 0});
+    const RowTallier& tally = matrix_tally;
     const std::uint64_t width = m >= 6 ? std::uint64_t{1} << (m - 6) : 1;
     for (std::size_t id = 0; id < tally.counts.size(); ++id) {
       const std::uint64_t r = tally.first_row[id];

@@ -49,7 +49,7 @@
 //    balanced_subset_masks(n) or BalancedMasks (auxiliar.hpp).
 //  - many subsets: subset_stats (subset_walk.hpp).
 //  - the lower-level pieces (restriction_matrix, BitMatrix::transposed,
-//    tally_rows, entropy_from_counts) are public for measures that need the
+//    RowTallier, entropy_from_counts) are public for measures that need the
 //    forms themselves.
 #pragma once
 

@@ -4,7 +4,8 @@
 #include <cstring>
 #include <type_traits>
 
-#include "error.hpp"
+#include "fvalue.hpp"
+
 
 namespace varnel {
 
@@ -52,8 +53,7 @@ struct ListedWeight {
   std::uint64_t operator()(std::uint64_t i) const noexcept { return per[i >> shift]; }
 };
 
-// Rows hashed, and narrow slots probed, this many at a time, their table
-// slots prefetched first.
+// Rows hashed this many at a time, their table slots prefetched first.
 constexpr std::uint64_t kBatch = 16;
 
 // Hash tables of wide rows start with room for this many distinct rows.
@@ -177,57 +177,11 @@ void RowTallier::run_narrow(const RowList& rows, Weight& weight) {
     }
     return;
   }
-  // Rows of 16 or 32 bits: a compact table of (key, id) slots, probed in
-  // batches whose slots are prefetched first; the rows are all in memory,
-  // so the cost is the table's cache misses.
-  narrow_reset(std::min<std::uint64_t>(rows.rows, 1u << 12));
-  std::uint64_t keys[kBatch];
-  for (std::uint64_t begin = 0; begin < rows.rows; begin += kBatch) {
-    const std::uint64_t end = std::min(rows.rows, begin + kBatch);
-    if (2 * (counts.size() + kBatch) > narrow_.size()) narrow_grow();
-    for (std::uint64_t i = begin; i < end; ++i) {
-      keys[i - begin] = narrow_key(rows, i, mask);
-      __builtin_prefetch(&narrow_[narrow_home(keys[i - begin])]);
-    }
-    for (std::uint64_t i = begin; i < end; ++i) {
-      const std::uint32_t key = static_cast<std::uint32_t>(keys[i - begin]);
-      for (std::uint64_t j = narrow_home(key);; j = (j + 1) & narrow_mask_) {
-        NarrowSlot& s = narrow_[j];
-        if (s.id == 0) {
-          counts.push_back(weight(i));
-          first_row.push_back(i);
-          s.key = key;
-          s.id = static_cast<std::uint32_t>(counts.size());
-          break;
-        }
-        if (s.key == key) {
-          counts[s.id - 1] += weight(i);
-          break;
-        }
-      }
-    }
-  }
-}
-
-void RowTallier::narrow_reset(std::uint64_t expected) {
-  unsigned bits = 4;
-  while ((std::uint64_t{1} << bits) < 2 * expected) ++bits;
-  narrow_.assign(std::uint64_t{1} << bits, NarrowSlot{0, 0});
-  narrow_mask_ = narrow_.size() - 1;
-  narrow_shift_ = 64 - bits;
-}
-
-void RowTallier::narrow_grow() {
-  narrow_scratch_.assign(narrow_.size() * 2, NarrowSlot{0, 0});
-  narrow_scratch_.swap(narrow_);
-  narrow_mask_ = narrow_.size() - 1;
-  --narrow_shift_;
-  for (const NarrowSlot& s : narrow_scratch_) {
-    if (s.id == 0) continue;
-    std::uint64_t j = narrow_home(s.key);
-    while (narrow_[j].id != 0) j = (j + 1) & narrow_mask_;
-    narrow_[j] = s;
-  }
+  // Rows of 16 or 32 bits: the hash table of wide rows, where the mixed
+  // key is a bijection of the row, so a hash match is a row match.
+  run_hashed(
+      rows.rows, weight, [&](std::uint64_t i) { return mix(narrow_key(rows, i, mask)); },
+      [](std::uint64_t, std::uint64_t) { return true; });
 }
 
 void RowTallier::run_keys(const RowList& rows) {
@@ -323,28 +277,39 @@ inline void RowTallier::enter(std::uint64_t hash, std::uint64_t weight, std::uin
   }
 }
 
+// Hashes the rows a batch at a time, the batch's slots prefetched before
+// they are probed: the rows are all in memory, so the cost is the table's
+// cache misses. hash_of(i) is the hash of row i, same(i, id) whether row i
+// equals distinct row id.
+template <class Weight, class HashOf, class Same>
+void RowTallier::run_hashed(std::uint64_t count, Weight& weight, HashOf&& hash_of, Same&& same) {
+  prepare_slots(count);
+  std::uint64_t hashes[kBatch];
+  for (std::uint64_t begin = 0; begin < count; begin += kBatch) {
+    const std::uint64_t end = std::min(count, begin + kBatch);
+    if (2 * (counts.size() + kBatch) > slots_.size()) grow_slots();
+    for (std::uint64_t i = begin; i < end; ++i) {
+      hashes[i - begin] = hash_of(i);
+      __builtin_prefetch(&slots_[hashes[i - begin] >> slot_shift_]);
+    }
+    for (std::uint64_t i = begin; i < end; ++i) {
+      enter(hashes[i - begin], weight(i), i, [&](std::uint64_t id) { return same(i, id); });
+    }
+  }
+}
+
 template <std::uint64_t Width, class Weight>
 void RowTallier::run_wide(const RowList& rows, Weight& weight) {
   const std::uint64_t width = Width != 0 ? Width : std::uint64_t{1} << (rows.col_bits - 6);
   const std::uint64_t* data = rows.data;
-  prepare_slots(rows.rows);
-  std::uint64_t hashes[kBatch];
-  for (std::uint64_t begin = 0; begin < rows.rows; begin += kBatch) {
-    const std::uint64_t end = std::min(rows.rows, begin + kBatch);
-    if (2 * (counts.size() + kBatch) > slots_.size()) grow_slots();
-    for (std::uint64_t i = begin; i < end; ++i) {
-      hashes[i - begin] = hash_row(data + i * width, width);
-      __builtin_prefetch(&slots_[hashes[i - begin] >> slot_shift_]);
-    }
-    for (std::uint64_t i = begin; i < end; ++i) {
-      const std::uint64_t* row = data + i * width;
-      enter(hashes[i - begin], weight(i), i, [&](std::uint64_t id) {
+  run_hashed(
+      rows.rows, weight, [&](std::uint64_t i) { return hash_row(data + i * width, width); },
+      [&](std::uint64_t i, std::uint64_t id) {
         // The hash of one word is a bijection.
         if constexpr (Width == 1) return true;
+        const std::uint64_t* row = data + i * width;
         return std::equal(row, row + width, data + first_row[id] * width);
       });
-    }
-  }
 }
 
 void RowTallier::start_owned(unsigned col_bits) {
@@ -368,25 +333,9 @@ void RowTallier::add_owned(const std::uint64_t* row, std::uint64_t weight) {
 
 std::size_t RowTallier::memory() const noexcept {
   return (slots_.capacity() + slots_scratch_.capacity()) * sizeof(Slot) +
-         (narrow_.capacity() + narrow_scratch_.capacity()) * sizeof(NarrowSlot) +
          direct_.capacity() * sizeof(DirectEntry) +
          (keys_.capacity() + sorted_.capacity() + histogram_.capacity()) * sizeof(std::uint32_t) +
          (counts.capacity() + first_row.capacity() + owned_.capacity()) * sizeof(std::uint64_t);
-}
-
-RowTally tally_rows(const RowList& rows, std::span<const std::uint64_t> weights) {
-  RowTallier t;
-  if (weights.empty()) {
-    t.run(rows);
-  } else {
-    if (weights.size() != rows.rows) panic("one weight per row");
-    t.run(rows, RowWeights{weights.data(), 0});
-  }
-  return RowTally{std::move(t.counts), std::move(t.first_row)};
-}
-
-RowTally tally_rows(const BitMatrix& m, std::span<const std::uint64_t> weights) {
-  return tally_rows(RowList{m.words().data(), m.rows(), m.col_bits(), true}, weights);
 }
 
 }  // namespace varnel

@@ -9,12 +9,12 @@
 //  - rows inside a word (fewer than 64 bits) are keys: up to 8 bits, a direct
 //    table; when only the counts are wanted and there are many rows, the keys
 //    are counted by a histogram (up to 16 bits) or a radix sort (32 bits);
-//    otherwise a direct table over all 16-bit keys, or a compact hash table
-//    of (key, id) slots;
+//    otherwise a direct table over all 16-bit keys, or the hash table below;
 //  - rows of one, two or more words are hashed a batch at a time (the
 //    batch's table slots prefetched) into an open-addressing table kept at
 //    most half full, whose slots are invalidated by a stamp rather than
-//    cleared. Rows of one and two words have their own compiled loops.
+//    cleared. Rows of one and two words have their own compiled loops
+//    (run_wide<1>, run_wide<2>), the place for faster paths for them.
 // A RowTallier keeps its memory from one tally to the next, so the repeated
 // tallies of a measure allocate (and fault in) nothing new.
 #pragma once
@@ -23,7 +23,6 @@
 #include <span>
 #include <vector>
 
-#include "bit_matrix.hpp"
 #include "form_entropy.hpp"
 
 namespace varnel {
@@ -84,10 +83,6 @@ class RowTallier {
     std::uint64_t hash;
     std::uint64_t tag;  // the distinct row's number above the tally's stamp
   };
-  struct NarrowSlot {
-    std::uint32_t key;
-    std::uint32_t id;  // distinct row + 1; 0 for an empty slot
-  };
   struct DirectEntry {
     std::uint32_t stamp;
     std::uint32_t id;
@@ -102,40 +97,23 @@ class RowTallier {
   void run_keys(const RowList& rows);
   template <std::uint64_t Width, class Weight>
   void run_wide(const RowList& rows, Weight& weight);
+  template <class Weight, class HashOf, class Same>
+  void run_hashed(std::uint64_t count, Weight& weight, HashOf&& hash_of, Same&& same);
 
   void prepare_slots(std::uint64_t expected);
   void grow_slots();
   template <class Same>
   void enter(std::uint64_t hash, std::uint64_t weight, std::uint64_t row, Same&& same);
-  void narrow_reset(std::uint64_t expected);
-  void narrow_grow();
-  std::uint64_t narrow_home(std::uint64_t key) const noexcept {
-    return (key * 0x9E3779B97F4A7C15ull) >> narrow_shift_;
-  }
 
   std::vector<Slot> slots_, slots_scratch_;
   std::uint64_t slot_mask_ = 0;
   unsigned slot_shift_ = 64;
   std::uint64_t stamp_ = 0;  // in use: a slot whose stamp bits equal it
-  std::vector<NarrowSlot> narrow_, narrow_scratch_;
-  std::uint64_t narrow_mask_ = 0;
-  unsigned narrow_shift_ = 60;
   std::vector<DirectEntry> direct_;
   std::uint32_t direct_stamp_ = 0;
   std::vector<std::uint32_t> keys_, sorted_, histogram_;  // histogram_ all zero between tallies
   std::vector<std::uint64_t> owned_;
   unsigned owned_bits_ = 0;
 };
-
-/// The distinct rows of a matrix (or any list of equal-width rows) with their
-/// multiplicities, in order of first appearance.
-struct RowTally {
-  std::vector<std::uint64_t> counts;     ///< summed weight of each distinct row
-  std::vector<std::uint64_t> first_row;  ///< index of its first occurrence
-};
-
-/// Tallies the rows; row i weighs weights[i] (1 each when `weights` is empty).
-RowTally tally_rows(const RowList& rows, std::span<const std::uint64_t> weights = {});
-RowTally tally_rows(const BitMatrix& m, std::span<const std::uint64_t> weights = {});
 
 }  // namespace varnel
