@@ -18,7 +18,8 @@
 //
 // The stats equal bipartition_stats(f, mask) bit for bit: the number of forms
 // and the multiset of their counts do not depend on the layout, and the
-// entropy is a function of that multiset alone (restriction.hpp).
+// entropy is a function of that multiset alone (form_entropy.hpp). Both
+// sides are counted by one row tally (row_tally.hpp).
 #pragma once
 
 #include <cstdint>
