@@ -18,6 +18,7 @@
 #include "harness.hpp"
 #include "metrics/fragmentation.hpp"
 #include "pool.hpp"
+#include "subset_walk.hpp"
 
 namespace {
 

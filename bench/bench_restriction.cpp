@@ -9,6 +9,7 @@
 
 #include "harness.hpp"
 #include "restriction.hpp"
+#include "subset_walk.hpp"
 #include "restriction_plain.hpp"
 
 namespace {

@@ -19,8 +19,14 @@ std::uint32_t apply_oper8r(std::uint32_t a, char op, std::uint32_t b) {
   }
 }
 
+// Node indices in gate words and output literals are 5-bit fields, so the
+// node array has all 32 slots: an index past the chain reads false instead of
+// reading outside the array.
+constexpr unsigned kNodeSlots = 32;
+static_assert(6 + kMaxGates <= kNodeSlots);
+
 std::uint32_t eval_chain(const gatevec_fast& chain) {
-  std::uint32_t node[6 + kMaxGates + 14] = {};
+  std::uint32_t node[kNodeSlots] = {};
   for (unsigned k = 0; k < 6; ++k) node[k] = kNodeValues[k];
   for (unsigned i = 0; i < chain.length && i < kMaxGates; ++i) {
     const std::uint16_t g = chain.gates[i];

@@ -88,3 +88,46 @@ TEST(Deposit, MatchesTheDefinitionOnRandomLists) {
     ASSERT_EQ(varnel::deposit(value, positions), plain::deposit(value, positions));
   }
 }
+
+// Every subset list is one enumeration: the k-subsets of a range of
+// consecutive variables in lexicographic order, read by rank or by steps.
+TEST(KSubsets, EveryListIsTheLexicographicEnumeration) {
+  for (unsigned n = 1; n <= 14; ++n) {
+    // The balanced bipartitions: odd n, the floor(n/2)-subsets of 0..n-1;
+    // even n, variable 0 and the (n/2 - 1)-subsets of 1..n-1.
+    const std::vector<std::uint64_t> balanced = varnel::balanced_subset_masks(n);
+    const unsigned k = n % 2 == 1 ? n / 2 : n / 2 - 1;
+    const std::vector<std::uint64_t> level =
+        varnel::level_masks(n % 2 == 1 ? n : n - 1, k);
+    ASSERT_EQ(balanced.size(), level.size()) << n;
+    for (std::size_t i = 0; i < level.size(); ++i) {
+      ASSERT_EQ(balanced[i], n % 2 == 1 ? level[i] : 1 | (level[i] << 1)) << n << " " << i;
+    }
+    for (unsigned first = 0; first + n <= 20; first += 3) {
+      for (unsigned size = 0; size <= n; ++size) {
+        const std::vector<std::uint64_t> base = varnel::level_masks(n, size);
+        varnel::KSubsets subsets(first, n, size);
+        ASSERT_EQ(subsets.count(), base.size());
+        for (std::uint64_t r = 0; r < base.size(); ++r) {
+          ASSERT_EQ(r == 0 ? subsets.seek(0) : subsets.next(), base[r] << first);
+        }
+        for (std::uint64_t r = 0; r < base.size(); r += 1 + base.size() / 11) {
+          ASSERT_EQ(subsets.seek(r), base[r] << first);
+          ASSERT_EQ(varnel::level_mask_at(n, size, r), base[r]);
+        }
+      }
+    }
+  }
+}
+
+TEST(KSubsets, BinomialsUpToSixtyFour) {
+  for (unsigned a = 0; a <= 64; ++a) {
+    for (unsigned b = 0; b <= a + 1; ++b) {
+      // C(a, b) = C(a, b - 1) * (a - b + 1) / b, exact in 128 bits.
+      unsigned __int128 want = b > a ? 0 : 1;
+      for (unsigned i = 1; i <= b && b <= a; ++i) want = want * (a - i + 1) / i;
+      ASSERT_EQ(varnel::binomial(a, b), static_cast<std::uint64_t>(want)) << a << " " << b;
+    }
+  }
+  EXPECT_EQ(varnel::binomial(64, 32), 1832624140942590534ull);
+}

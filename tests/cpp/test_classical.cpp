@@ -17,10 +17,10 @@
 #include "metrics/certificate.hpp"
 #include "metrics/frontier.hpp"
 #include "metrics/influence.hpp"
-#include "metrics/isa.hpp"
 #include "metrics/sensitivity.hpp"
 #include "metrics/spectral.hpp"
 #include "plain.hpp"
+#include "simd.hpp"
 
 using varnel::FValue;
 
@@ -38,11 +38,17 @@ constexpr bool kSanitized = false;
 
 #define EXPECT_SAME_FLOAT(a, b) EXPECT_EQ(float_bits(a), float_bits(b)) << (a) << " vs " << (b)
 
-// Runs the body once on the AVX2 path (where available) and once on the baseline.
+// Caps the vector level of every kernel at the baseline, or lifts the cap.
+void force_baseline(bool on) {
+  varnel::simd::force(on ? varnel::simd::Level::baseline : varnel::simd::Level::avx512);
+}
+
+// Runs the body once on the dispatched path (AVX2 where available) and once on
+// the baseline.
 class BothPaths : public ::testing::TestWithParam<bool> {
  protected:
-  void SetUp() override { varnel::isa::force_baseline(GetParam()); }
-  void TearDown() override { varnel::isa::force_baseline(false); }
+  void SetUp() override { force_baseline(GetParam()); }
+  void TearDown() override { force_baseline(false); }
 };
 
 std::string path_name(const ::testing::TestParamInfo<bool>& info) {
@@ -327,11 +333,11 @@ TEST(Certificate, MatchesTheReferenceOnBothPaths) {
       const FValue f = plain::pack(c.table);
       const std::uint32_t want = plain::certificate_complexity(c.table);
       for (bool baseline : {false, true}) {
-        varnel::isa::force_baseline(baseline);
+        force_baseline(baseline);
         EXPECT_EQ(varnel::certificate_complexity(f), want);
         EXPECT_EQ(varnel::certificate_complexity_on(f, 1), want);
       }
-      varnel::isa::force_baseline(false);
+      force_baseline(false);
     }
   }
 }

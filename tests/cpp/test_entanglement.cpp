@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
+#include <map>
 #include <random>
 
 #include "auxiliar.hpp"
@@ -79,11 +81,12 @@ TEST(BalancedMasks, CountsOfLargeEnumerations) {
   expect_panic([] { varnel::BalancedMasks(0); }, "capacity overflow");
 }
 
-TEST(RowCounter, MatchesTallyRows) {
-  // Matrices whose rows repeat, or differ only in one bit of their last word.
+// Every strategy of the row tally (by width, by order, weighted or not) on
+// matrices whose rows repeat, or differ only in one bit of their last word.
+TEST(RowTallier, EveryStrategyMatchesTheDefinition) {
   std::mt19937_64 rng(8);
-  varnel::RowCounter counter;
-  for (unsigned row_bits = 0; row_bits <= 10; ++row_bits) {
+  varnel::RowTallier tally;  // reused, as the measures reuse theirs
+  for (unsigned row_bits = 0; row_bits <= 12; ++row_bits) {
     for (unsigned col_bits = 0; col_bits <= 9; ++col_bits) {
       const std::uint64_t rows = std::uint64_t{1} << row_bits;
       const std::uint64_t words = varnel::words_for(rows << col_bits);
@@ -103,10 +106,46 @@ TEST(RowCounter, MatchesTallyRows) {
           for (auto& w : m) w &= rng() & rng();
         }
         if (rows << col_bits < 64) m[0] &= varnel::low_mask(rows << col_bits);
-        const varnel::RowTally want = varnel::tally_rows(varnel::RowList{m.data(), rows, col_bits, true});
-        const varnel::FormStats got = counter.count(m.data(), row_bits, col_bits, true);
-        ASSERT_EQ(got.forms, want.counts.size()) << row_bits << " " << col_bits << " " << kind;
-        ASSERT_TRUE(same_bits(got.entropy, varnel::entropy_from_counts(want.counts, row_bits)));
+        // The definition: rows as bit strings, tallied in order of first appearance.
+        std::vector<std::vector<bool>> row_bits_of(rows);
+        for (std::uint64_t r = 0; r < rows; ++r) {
+          for (std::uint64_t c = 0; c < (std::uint64_t{1} << col_bits); ++c) {
+            const std::uint64_t x = (r << col_bits) | c;
+            row_bits_of[r].push_back((m[x >> 6] >> (x & 63)) & 1u);
+          }
+        }
+        std::vector<std::uint64_t> weights(rows);
+        for (auto& w : weights) w = 1 + rng() % 5;
+        for (bool weighted : {false, true}) {
+          std::vector<std::uint64_t> want_counts, want_first;
+          std::map<std::vector<bool>, std::size_t> id_of;
+          for (std::uint64_t r = 0; r < rows; ++r) {
+            const auto [it, fresh] = id_of.emplace(row_bits_of[r], want_first.size());
+            if (fresh) {
+              want_first.push_back(r);
+              want_counts.push_back(0);
+            }
+            want_counts[it->second] += weighted ? weights[r] : 1;
+          }
+          SCOPED_TRACE(::testing::Message() << row_bits << " " << col_bits << " " << kind << " "
+                                            << weighted);
+          const varnel::RowList list{m.data(), rows, col_bits, true};
+          const varnel::RowWeights w = weighted ? varnel::RowWeights{weights.data(), 0}
+                                                : varnel::RowWeights{};
+          tally.run(list, w);
+          ASSERT_EQ(tally.counts, want_counts);
+          ASSERT_EQ(tally.first_row, want_first);
+          tally.run(list, w, varnel::RowOrder::counts_only);
+          std::vector<std::uint64_t> got = tally.counts, sorted = want_counts;
+          std::sort(got.begin(), got.end());
+          std::sort(sorted.begin(), sorted.end());
+          ASSERT_EQ(got, sorted);
+          if (!weighted) {
+            const varnel::FormStats s = tally.stats(row_bits, true);
+            ASSERT_EQ(s.forms, want_counts.size());
+            ASSERT_TRUE(same_bits(s.entropy, varnel::entropy_from_counts(want_counts, row_bits)));
+          }
+        }
       }
     }
   }

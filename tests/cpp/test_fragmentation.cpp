@@ -8,6 +8,7 @@
 #include "toolkit.hpp"
 #include "metrics/fragmentation.hpp"
 #include "restriction.hpp"
+#include "subset_walk.hpp"
 
 using varnel::FValue;
 using varnel::VarMask;

@@ -11,6 +11,7 @@
 #include "bit_unpack.hpp"
 #include "index_permutation.hpp"
 #include "restriction.hpp"
+#include "subset_walk.hpp"
 #include "restriction_plain.hpp"
 #include "toolkit.hpp"
 #include "simd.hpp"

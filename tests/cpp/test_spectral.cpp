@@ -13,7 +13,7 @@
 
 #include "classical.hpp"
 #include "families_plain.hpp"
-#include "metrics/isa.hpp"
+#include "simd.hpp"
 #include "metrics/spectral.hpp"
 #include "plain.hpp"
 
@@ -155,13 +155,13 @@ TEST(SpectralRecipe, ManyRandomFunctionsUpToTwelveVariables) {
 template <class Check>
 void on_every_path(Check&& check) {
   for (const bool baseline : {false, true}) {
-    varnel::isa::force_baseline(baseline);
+    varnel::simd::force(baseline ? varnel::simd::Level::baseline : varnel::simd::Level::avx512);
     for (const unsigned threads : {1u, 2u, 3u}) {
       SCOPED_TRACE(std::string(baseline ? "baseline" : "dispatched") + " threads=" + std::to_string(threads));
       check(threads);
     }
   }
-  varnel::isa::force_baseline(false);
+  varnel::simd::force(varnel::simd::Level::avx512);
 }
 
 TEST(SpectralLarge, MatchesTheReference) {

@@ -1,74 +1,136 @@
 #include "auxiliar.hpp"
 
+#include <bit>
+
 #include "error.hpp"
 
 namespace varnel {
 
-Combinations::Combinations(std::uint64_t pool_size, std::uint64_t k) : pool_size_(pool_size) {
-  // An index vector of k words that no allocation can hold (the even-n
-  // underflow of n/2 - 1 for n = 0) is a capacity failure.
-  if (k > (std::uint64_t{1} << 60)) panic("capacity overflow");
-  if (k > pool_size) {
-    done_ = true;
-    return;
-  }
-  indices_.resize(k);
-  for (std::uint64_t i = 0; i < k; ++i) indices_[i] = i;
-}
-
-const std::vector<std::uint64_t>* Combinations::next() {
-  if (done_) return nullptr;
-  if (first_) {
-    first_ = false;
-    return &indices_;
-  }
-  const std::uint64_t k = indices_.size();
-  // Rightmost position t whose index can still grow: indices_[t] < p - k + t.
-  std::uint64_t t = k;
-  while (t > 0 && indices_[t - 1] >= pool_size_ - k + (t - 1)) --t;
-  if (t == 0) {
-    done_ = true;
-    return nullptr;
-  }
-  --t;
-  ++indices_[t];
-  for (std::uint64_t j = t + 1; j < k; ++j) indices_[j] = indices_[j - 1] + 1;
-  return &indices_;
+VarList vars_of(VarMask mask) {
+  VarList out;
+  out.reserve(static_cast<std::size_t>(std::popcount(mask)));
+  for (; mask != 0; mask &= mask - 1) out.push_back(static_cast<std::uint64_t>(std::countr_zero(mask)));
+  return out;
 }
 
 namespace {
 
-// The combination size is floor(n/2) for odd n and n/2 - 1 for even n; the
-// latter wraps around for n = 0, which Combinations rejects.
-std::uint64_t combination_size(std::uint64_t n) { return n % 2 == 1 ? n / 2 : n / 2 - 1; }
+// Pascal's triangle up to 64 (the largest entry, C(64, 32), fits 64 bits).
+struct Binomials {
+  std::uint64_t c[65][65] = {};
+  constexpr Binomials() {
+    for (unsigned a = 0; a <= 64; ++a) {
+      c[a][0] = 1;
+      for (unsigned b = 1; b <= a; ++b) c[a][b] = c[a - 1][b - 1] + (b < a ? c[a - 1][b] : 0);
+    }
+  }
+};
+constexpr Binomials kBinomials;
 
 }  // namespace
 
+std::uint64_t binomial(unsigned a, unsigned b) {
+  if (a > 64) panic("binomial coefficient beyond 64 items");
+  return b > a ? 0 : kBinomials.c[a][b];
+}
+
+// ---------------------------------------------------------------------------
+// k-subsets
+
+KSubsets::KSubsets(unsigned first, unsigned pool, unsigned k)
+    : first_(first), pool_(pool), k_(k), count_(0) {
+  if (first + pool > 64) panic("too many variables for a subset mask");
+  count_ = binomial(pool, k);
+  idx_.resize(k);
+  for (unsigned i = 0; i < k; ++i) idx_[i] = i;
+}
+
+VarMask KSubsets::mask() const noexcept {
+  VarMask m = 0;
+  for (unsigned i : idx_) m |= VarMask{1} << (first_ + i);
+  return m;
+}
+
+VarMask KSubsets::seek(std::uint64_t rank) {
+  if (rank >= count_) panic("subset rank out of range");
+  unsigned x = 0;
+  for (unsigned i = 0; i < k_; ++i) {
+    // Skip the subsets whose i-th position is below the right one.
+    while (true) {
+      const std::uint64_t with_x = binomial(pool_ - x - 1, k_ - i - 1);
+      if (rank < with_x) break;
+      rank -= with_x;
+      ++x;
+    }
+    idx_[i] = x++;
+  }
+  return mask();
+}
+
+VarMask KSubsets::next() {
+  // The rightmost position t whose index can still grow (below pool - k + t);
+  // it grows by one and the positions after it follow right behind.
+  unsigned t = k_;
+  while (t > 0 && idx_[t - 1] >= pool_ - k_ + (t - 1)) --t;
+  if (t == 0) panic("subset enumeration exhausted");
+  ++idx_[t - 1];
+  for (unsigned j = t; j < k_; ++j) idx_[j] = idx_[j - 1] + 1;
+  return mask();
+}
+
+std::vector<VarMask> level_masks(unsigned n, unsigned k) {
+  std::vector<VarMask> out;
+  if (k > n) return out;
+  KSubsets subsets(0, n, k);
+  out.reserve(subsets.count());
+  out.push_back(subsets.seek(0));
+  while (out.size() < subsets.count()) out.push_back(subsets.next());
+  return out;
+}
+
+VarMask level_mask_at(unsigned n, unsigned k, std::uint64_t index) {
+  return KSubsets(0, n, k).seek(index);
+}
+
+// ---------------------------------------------------------------------------
+// Balanced bipartitions
+
+namespace {
+
+// For even n the first side holds variable 0 and n/2 - 1 more from 1 .. n-1;
+// for n = 0 that size wraps around, and no allocation can hold it.
+KSubsets balanced_subsets(unsigned n) {
+  if (n == 0) panic("capacity overflow");
+  if (n > 63) panic("too many variables for a bipartition mask");
+  return n % 2 == 1 ? KSubsets(0, n, n / 2) : KSubsets(1, n - 1, n / 2 - 1);
+}
+
+}  // namespace
+
+BalancedMasks::BalancedMasks(unsigned n)
+    : fixed_(n % 2 == 0 ? VarMask{1} : 0), subsets_(balanced_subsets(n)) {}
+
 SubsetIterator::SubsetIterator(std::uint64_t n)
-    : n_(n),
-      first_pool_item_(n % 2 == 1 ? 0 : 1),
-      combinations_(n % 2 == 1 ? n : (n == 0 ? 0 : n - 1), combination_size(n)) {}
+    : n_(static_cast<unsigned>(n > 64 ? 64 : n)), masks_(n_) {}
 
 std::optional<std::pair<VarList, VarList>> SubsetIterator::next() {
-  const std::vector<std::uint64_t>* indices = combinations_.next();
-  if (indices == nullptr) return std::nullopt;
-  VarList subset;
-  subset.reserve(indices->size() + 1);
-  if (first_pool_item_ == 1) subset.push_back(0);
-  for (std::uint64_t i : *indices) subset.push_back(first_pool_item_ + i);
-  // Both lists are ascending, so the complement is one merge walk.
-  VarList complement;
-  complement.reserve(n_ - subset.size());
-  std::size_t s = 0;
-  for (std::uint64_t v = 0; v < n_; ++v) {
-    if (s < subset.size() && subset[s] == v) {
-      ++s;
-    } else {
-      complement.push_back(v);
-    }
-  }
-  return std::make_pair(std::move(subset), std::move(complement));
+  if (rank_ == masks_.count()) return std::nullopt;
+  const VarMask subset = rank_ == 0 ? masks_.seek(0) : masks_.next();
+  ++rank_;
+  return std::make_pair(vars_of(subset), vars_of(all_vars(n_) & ~subset));
 }
+
+std::vector<VarMask> balanced_subset_masks(unsigned n) {
+  BalancedMasks masks(n);
+  std::vector<VarMask> out;
+  out.reserve(masks.count());
+  out.push_back(masks.seek(0));
+  while (out.size() < masks.count()) out.push_back(masks.next());
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Bit deposit
 
 std::uint64_t deposit(std::uint64_t value, std::span<const std::uint64_t> positions) noexcept {
   std::uint64_t result = 0;
@@ -76,17 +138,6 @@ std::uint64_t deposit(std::uint64_t value, std::span<const std::uint64_t> positi
     result |= ((value >> (j & 63)) & 1u) << (positions[j] & 63);
   }
   return result;
-}
-
-std::vector<std::uint64_t> balanced_subset_masks(unsigned n) {
-  SubsetIterator it(n);
-  std::vector<std::uint64_t> masks;
-  while (auto pair = it.next()) {
-    std::uint64_t mask = 0;
-    for (std::uint64_t v : pair->first) mask |= std::uint64_t{1} << v;
-    masks.push_back(mask);
-  }
-  return masks;
 }
 
 }  // namespace varnel

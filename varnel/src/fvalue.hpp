@@ -49,8 +49,6 @@ class FValue {
   unsigned n_vars() const noexcept { return 63u - static_cast<unsigned>(__builtin_clzll(size_)); }
   /// Entry x; x must be below size().
   bool operator[](std::uint64_t x) const noexcept { return (words_.data()[x >> 6] >> (x & 63)) & 1u; }
-  /// Entry x, or false when x is at or beyond the end of the table.
-  bool get_or_false(std::uint64_t x) const noexcept { return x < size_ && (*this)[x]; }
 
   /// The packed words, read-only (words_for(size()) of them).
   std::span<const std::uint64_t> words() const noexcept { return words_.span(); }

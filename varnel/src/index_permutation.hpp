@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <span>
 
+#include "word_masks.hpp"
+
 namespace varnel {
 
 /// Writes the table `src` of 2^n entries with its index bits permuted into
@@ -55,13 +57,5 @@ class InWordPermutation {
   DeltaSwap swaps_[6]{};
   unsigned size_ = 0;
 };
-
-/// Mask of the in-word positions whose index bit t (t < 6) is set.
-constexpr std::uint64_t bit_set_positions(unsigned t) {
-  constexpr std::uint64_t kMasks[6] = {0xAAAAAAAAAAAAAAAAull, 0xCCCCCCCCCCCCCCCCull,
-                                       0xF0F0F0F0F0F0F0F0ull, 0xFF00FF00FF00FF00ull,
-                                       0xFFFF0000FFFF0000ull, 0xFFFFFFFF00000000ull};
-  return kMasks[t];
-}
 
 }  // namespace varnel

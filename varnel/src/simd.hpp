@@ -1,6 +1,9 @@
-// The vector instruction level of the bit-manipulation kernels: the best the
-// processor offers (AVX-512F/BW, AVX2, or the x86-64-v2 baseline), chosen at
-// run time. Tests may force a lower level to exercise every kernel.
+// The vector instruction level of the kernels: the best the processor offers
+// (AVX-512F/BW, AVX2, or the x86-64-v2 baseline), chosen at run time. Kernels
+// that gain from a level are compiled a second time for it (with
+// __attribute__((target(...)))) and pick their version here on every call.
+// This is the one switch for every kernel: tests force a lower level to
+// exercise the slower versions everywhere at once.
 #pragma once
 
 namespace varnel::simd {
@@ -15,5 +18,8 @@ Level detected() noexcept;
 
 /// Caps the level (tests only; not for use while kernels run on other threads).
 void force(Level cap) noexcept;
+
+/// Whether kernels may use AVX2 (the level in use is AVX2 or higher).
+inline bool avx2() noexcept { return level() >= Level::avx2; }
 
 }  // namespace varnel::simd

@@ -46,183 +46,6 @@ void swap_index_bits(std::vector<std::uint64_t>& words, unsigned n, unsigned p, 
 }
 
 // ---------------------------------------------------------------------------
-// The enumeration by rank
-
-namespace {
-
-// Pascal's triangle up to 63 (the largest entry, C(63, 31), fits 64 bits).
-struct Binomials {
-  std::uint64_t c[64][64] = {};
-  constexpr Binomials() {
-    for (unsigned a = 0; a < 64; ++a) {
-      c[a][0] = 1;
-      for (unsigned b = 1; b <= a; ++b) c[a][b] = c[a - 1][b - 1] + (b < a ? c[a - 1][b] : 0);
-    }
-  }
-};
-constexpr Binomials kBinomials;
-
-std::uint64_t binomial(unsigned a, unsigned b) { return b > a ? 0 : kBinomials.c[a][b]; }
-
-}  // namespace
-
-BalancedMasks::BalancedMasks(unsigned n) {
-  if (n == 0) panic("capacity overflow");
-  if (n > 63) panic("too many variables for a bipartition mask");
-  pool_first_ = n % 2 == 1 ? 0 : 1;
-  pool_size_ = n - pool_first_;
-  k_ = n % 2 == 1 ? n / 2 : n / 2 - 1;
-  count_ = binomial(pool_size_, k_);
-  idx_.assign(k_, 0);
-}
-
-VarMask BalancedMasks::mask() const noexcept {
-  VarMask m = pool_first_ == 1 ? VarMask{1} : 0;
-  for (unsigned i : idx_) m |= VarMask{1} << (pool_first_ + i);
-  return m;
-}
-
-VarMask BalancedMasks::seek(std::uint64_t rank) {
-  if (rank >= count_) panic("bipartition rank out of range");
-  unsigned x = 0;
-  for (unsigned i = 0; i < k_; ++i) {
-    // Skip the combinations whose i-th candidate is below the right one.
-    while (true) {
-      const std::uint64_t with_x = binomial(pool_size_ - x - 1, k_ - i - 1);
-      if (rank < with_x) break;
-      rank -= with_x;
-      ++x;
-    }
-    idx_[i] = x++;
-  }
-  return mask();
-}
-
-VarMask BalancedMasks::next() {
-  // The rightmost position that can still grow; the ones after it restart
-  // right behind it.
-  unsigned t = k_;
-  while (t > 0 && idx_[t - 1] >= pool_size_ - k_ + (t - 1)) --t;
-  if (t == 0) panic("bipartition enumeration exhausted");
-  ++idx_[t - 1];
-  for (unsigned j = t; j < k_; ++j) idx_[j] = idx_[j - 1] + 1;
-  return mask();
-}
-
-// ---------------------------------------------------------------------------
-// Counting rows
-
-namespace {
-
-constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
-
-inline std::uint64_t mix(std::uint64_t x) noexcept {
-  // A bijection of 64-bit words.
-  x ^= x >> 32;
-  x *= 0xd6e8feb86659fd93ull;
-  x ^= x >> 32;
-  x *= 0xd6e8feb86659fd93ull;
-  x ^= x >> 32;
-  return x;
-}
-
-inline std::uint64_t rotl(std::uint64_t x, int r) noexcept { return (x << r) | (x >> (64 - r)); }
-
-// A hash of `count` words (count a power of two): four independent lanes.
-inline std::uint64_t hash_row(const std::uint64_t* w, std::uint64_t count) noexcept {
-  if (count == 1) return mix(w[0]);
-  if (count == 2) return mix(w[0] ^ rotl(mix(w[1] + kMul), 29));
-  std::uint64_t h0 = 0x243F6A8885A308D3ull, h1 = 0x13198A2E03707344ull;
-  std::uint64_t h2 = 0xA4093822299F31D0ull, h3 = 0x082EFA98EC4E6C89ull;
-  for (std::uint64_t i = 0; i < count; i += 4) {
-    h0 = (rotl(h0, 23) ^ w[i]) * kMul;
-    h1 = (rotl(h1, 23) ^ w[i + 1]) * kMul;
-    h2 = (rotl(h2, 23) ^ w[i + 2]) * kMul;
-    h3 = (rotl(h3, 23) ^ w[i + 3]) * kMul;
-  }
-  return mix(h0 ^ rotl(h1, 16) ^ rotl(h2, 32) ^ rotl(h3, 48));
-}
-
-}  // namespace
-
-void RowCounter::prepare_slots(std::uint64_t rows) {
-  unsigned bits = 4;
-  while ((std::uint64_t{1} << bits) < 4 * rows) ++bits;
-  if (slots_.size() != (std::uint64_t{1} << bits)) {
-    slots_.assign(std::uint64_t{1} << bits, Slot{0, 0, 0});
-    stamp_ = 0;
-  }
-  if (++stamp_ == 0) {
-    std::fill(slots_.begin(), slots_.end(), Slot{0, 0, 0});
-    stamp_ = 1;
-  }
-  slot_mask_ = slots_.size() - 1;
-  slot_shift_ = 64 - bits;
-  counts_.clear();
-  first_row_.clear();
-}
-
-template <class Same>
-inline void RowCounter::enter(std::uint64_t hash, std::uint64_t row, Same&& same) {
-  for (std::uint64_t j = hash >> slot_shift_;; j = (j + 1) & slot_mask_) {
-    Slot& s = slots_[j];
-    if (s.stamp != stamp_) {
-      s = Slot{hash, stamp_, static_cast<std::uint32_t>(counts_.size())};
-      counts_.push_back(1);
-      first_row_.push_back(row);
-      return;
-    }
-    if (s.hash == hash && same(first_row_[s.id])) {
-      ++counts_[s.id];
-      return;
-    }
-  }
-}
-
-float RowCounter::entropy(unsigned row_bits) {
-  // Every form once: the same value for every matrix of this many rows,
-  // computed once by the same summation.
-  if (counts_.size() == (std::uint64_t{1} << row_bits)) {
-    if (!all_distinct_known_[row_bits]) {
-      all_distinct_[row_bits] = entropy_from_counts(counts_, row_bits);
-      all_distinct_known_[row_bits] = true;
-    }
-    return all_distinct_[row_bits];
-  }
-  return entropy_from_counts(counts_, row_bits);
-}
-
-FormStats RowCounter::count(const std::uint64_t* words, unsigned row_bits, unsigned col_bits,
-                            bool with_entropy) {
-  if (row_bits > 31) panic("too many rows to count");
-  const std::uint64_t rows = std::uint64_t{1} << row_bits;
-  prepare_slots(rows);
-  if (col_bits < 6) {
-    // Narrow rows: the row itself is the key, and equal hashes mean equal rows.
-    const std::uint64_t width = std::uint64_t{1} << col_bits;
-    const std::uint64_t mask = low_mask(width);
-    for (std::uint64_t i = 0; i < rows; ++i) {
-      const std::uint64_t x = i << col_bits;
-      enter(mix((words[x >> 6] >> (x & 63)) & mask), i, [](std::uint64_t) { return true; });
-    }
-  } else {
-    const std::uint64_t width = std::uint64_t{1} << (col_bits - 6);
-    hashes_.resize(rows);
-    for (std::uint64_t i = 0; i < rows; ++i) {
-      hashes_[i] = hash_row(words + i * width, width);
-      __builtin_prefetch(&slots_[hashes_[i] >> slot_shift_]);
-    }
-    for (std::uint64_t i = 0; i < rows; ++i) {
-      const std::uint64_t* row = words + i * width;
-      enter(hashes_[i], i, [&](std::uint64_t other) {
-        return std::equal(row, row + width, words + other * width);
-      });
-    }
-  }
-  return {counts_.size(), with_entropy ? entropy(row_bits) : 0.0f};
-}
-
-// ---------------------------------------------------------------------------
 // The walker
 
 namespace {
@@ -291,8 +114,12 @@ BipartitionStats BipartitionWalker::stats(bool with_entropy) {
   const unsigned k = static_cast<unsigned>(std::popcount(first_));
   const unsigned m = n_ - k;
   if (k == 0 || m == 0) return bipartition_stats(f_, first_, with_entropy);
-  const FormStats first = counter_.count(rows_a_.data(), k, m, with_entropy);
-  return {first, counter_.count(rows_b_.data(), m, k, with_entropy)};
+  counter_.run(RowList{rows_a_.data(), std::uint64_t{1} << k, m, true}, {},
+               RowOrder::counts_only);
+  const FormStats first = counter_.stats(k, with_entropy);
+  counter_.run(RowList{rows_b_.data(), std::uint64_t{1} << m, k, true}, {},
+               RowOrder::counts_only);
+  return {first, counter_.stats(m, with_entropy)};
 }
 
 }  // namespace varnel

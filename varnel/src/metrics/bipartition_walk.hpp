@@ -18,7 +18,8 @@
 //
 // The stats equal bipartition_stats(f, mask) bit for bit: the number of forms
 // and the multiset of their counts do not depend on the layout, and the
-// entropy is a function of that multiset alone (restriction.hpp).
+// entropy is a function of that multiset alone (form_entropy.hpp). Both
+// sides are counted by one row tally (row_tally.hpp).
 #pragma once
 
 #include <cstdint>
@@ -32,68 +33,6 @@ namespace varnel {
 /// Exchanges index bits p and q (p != q, both below n) of a packed table of
 /// 2^n entries in place.
 void swap_index_bits(std::vector<std::uint64_t>& words, unsigned n, unsigned p, unsigned q);
-
-/// The lexicographic enumeration of balanced bipartitions (SubsetIterator
-/// order) as masks of the first side, with random access by rank.
-class BalancedMasks {
- public:
-  /// For 1 <= n <= 63.
-  explicit BalancedMasks(unsigned n);
-
-  /// Number of bipartitions.
-  std::uint64_t count() const noexcept { return count_; }
-
-  /// Positions the enumeration at `rank` (< count()) and returns its mask.
-  VarMask seek(std::uint64_t rank);
-  /// The mask after the current one (the caller stops at count()).
-  VarMask next();
-
- private:
-  VarMask mask() const noexcept;
-
-  unsigned pool_first_;  // the smallest candidate variable: 0 for odd n, 1 for even n
-  unsigned pool_size_;
-  unsigned k_;           // candidates chosen per item
-  std::uint64_t count_;
-  std::vector<unsigned> idx_;
-};
-
-/// Counts the distinct rows of a packed restriction matrix and weighs them:
-/// form_stats of the rows, with its own reusable memory. Built for the walk's
-/// case, every row of a small matrix at once and most of them distinct: the
-/// row hashes are computed first (independent of one another), then entered
-/// into an open-addressing table at most a quarter full, whose slots are
-/// invalidated by a stamp rather than cleared. Rows with equal hashes are
-/// compared exactly.
-class RowCounter {
- public:
-  /// Stats of the 2^row_bits rows of 2^col_bits bits each in `words` (the
-  /// BitMatrix layout); the entropy is that of fixing row_bits variables.
-  FormStats count(const std::uint64_t* words, unsigned row_bits, unsigned col_bits,
-                  bool with_entropy);
-
- private:
-  struct Slot {
-    std::uint64_t hash;
-    std::uint32_t stamp;
-    std::uint32_t id;
-  };
-  void prepare_slots(std::uint64_t rows);
-  template <class Same>
-  void enter(std::uint64_t hash, std::uint64_t row, Same&& same);
-  float entropy(unsigned row_bits);
-
-  std::vector<std::uint64_t> hashes_;
-  std::vector<Slot> slots_;
-  std::uint64_t slot_mask_ = 0;
-  unsigned slot_shift_ = 64;
-  std::uint32_t stamp_ = 0;
-  std::vector<std::uint64_t> counts_;
-  std::vector<std::uint64_t> first_row_;
-  // The entropy of 2^k distinct forms, by k (NaN until first needed).
-  float all_distinct_[64];
-  bool all_distinct_known_[64] = {};
-};
 
 class BipartitionWalker {
  public:
@@ -112,7 +51,7 @@ class BipartitionWalker {
 
   const FValue& f_;
   unsigned n_;
-  RowCounter counter_;
+  RowTallier counter_;
   VarMask first_ = 0;
   bool valid_ = false;
   std::vector<std::uint64_t> rows_a_, rows_b_;

@@ -49,9 +49,9 @@
 
 #include "error.hpp"
 #include "metrics/hypercube.hpp"
-#include "metrics/isa.hpp"
 #include "metrics/sensitivity.hpp"
 #include "pool.hpp"
+#include "simd.hpp"
 
 namespace varnel {
 
@@ -154,7 +154,7 @@ struct Kernels {
 };
 
 Kernels pick_kernels() {
-  if (isa::avx2()) return {inner_avx2, leaf_avx2<false>, leaf_avx2<true>};
+  if (simd::avx2()) return {inner_avx2, leaf_avx2<false>, leaf_avx2<true>};
   return {inner_base, leaf_base<false>, leaf_base<true>};
 }
 

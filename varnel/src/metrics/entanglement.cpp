@@ -24,14 +24,6 @@ VarMask mask_of(const VarList& vars) {
   return m;
 }
 
-// The variables of a mask, ascending.
-VarList vars_of(VarMask m) {
-  VarList out;
-  out.reserve(static_cast<std::size_t>(std::popcount(m)));
-  for (; m != 0; m &= m - 1) out.push_back(static_cast<std::uint64_t>(std::countr_zero(m)));
-  return out;
-}
-
 // Calls visit(std::pair{set1, set2}, stats) for every bipartition, in
 // enumeration order, on the calling thread. Fails with "capacity overflow"
 // for a function of no variables.

@@ -54,10 +54,7 @@ std::uint64_t entanglement(const FValue& f);
 /// N(A) + N(B) of every balanced bipartition, in enumeration order.
 std::vector<EntanglementSet> entanglement_sets(const FValue& f);
 
-/// Number of hypercube edges {x, x XOR 2^i} (i < n) across which f changes value.
-std::uint64_t changing_edges(const FValue& f) noexcept;
-
-/// changing_edges(f) / (n * 2^(n-1)) as one single-precision division; NaN for n = 0.
+/// hypercube::changing_edges(f) / (n * 2^(n-1)) as one single-precision division; NaN for n = 0.
 float equanimity_importance(const FValue& f) noexcept;
 
 }  // namespace varnel

@@ -8,8 +8,9 @@
 #include <limits>
 
 #include "error.hpp"
-#include "index_permutation.hpp"
 #include "pool.hpp"
+#include "row_tally.hpp"
+#include "subset_walk.hpp"
 
 namespace varnel {
 
@@ -22,23 +23,10 @@ constexpr unsigned kParallelVars = 10;
 constexpr std::uint64_t kGrain = 16;
 
 // All-distinct subsets are recognised from their supersets up to this size
-// (their entropy is computed once per level from 2^k unit counts).
+// (their stats are those of 2^k unit counts, all_distinct_stats).
 constexpr unsigned kMaxImpliedSize = 22;
 
-// Subsets that leave at most this many free variables, with at least
-// 2^kNarrowMinFixed assignments, are counted by narrow_form_stats.
-constexpr unsigned kNarrowMaxFree = 5;
-constexpr unsigned kNarrowMinFixed = 10;
-
 bool parallel_for_vars(unsigned n) { return n >= kParallelVars; }
-
-std::uint64_t binomial(unsigned n, unsigned k) {
-  if (k > n) return 0;
-  if (k > n - k) k = n - k;
-  unsigned __int128 r = 1;
-  for (unsigned i = 0; i < k; ++i) r = r * (n - i) / (i + 1);
-  return static_cast<std::uint64_t>(r);
-}
 
 // The highest level whose subsets can have all-distinct forms: 2^k distinct
 // rows of 2^(n-k) bits need k <= 2^(n-k).
@@ -64,154 +52,13 @@ bool few_forms(std::uint64_t forms, unsigned size) {
 
 // The rough cost of form_stats of a k-subset of n variables, in nanoseconds
 // on the machine it was measured on: a pass over the table, and a tally of
-// the 2^k rows whose cost per row depends on the row's width.
+// the 2^k rows whose cost per row depends on the row's width (rows of at most
+// 32 bits are counted as keys from 2^kKeyMinRowBits rows up).
 double node_cost(unsigned n, unsigned k) {
   const unsigned m = n - k;
   double per_row = 27.0;
-  if (m <= 5) per_row = k < kNarrowMinFixed ? 20.0 : (m == 5 ? 7.0 : m == 4 ? 3.5 : 1.2);
+  if (m <= 5) per_row = k < kKeyMinRowBits ? 20.0 : (m == 5 ? 7.0 : m == 4 ? 3.5 : 1.2);
   return std::ldexp(2.7, static_cast<int>(n) - 6) + std::ldexp(per_row, static_cast<int>(k));
-}
-
-// The stats of 2^k distinct forms, one assignment each.
-FormStats distinct_stats(unsigned k) {
-  const std::vector<std::uint64_t> ones(std::uint64_t{1} << k, 1);
-  return {ones.size(), entropy_from_counts(ones, k)};
-}
-
-// ---------------------------------------------------------------------------
-// Forms of at most 32 entries
-
-// Per-thread buffers of narrow_form_stats, kept between calls up to a budget
-// (faulting in fresh pages for every subset would cost more than the work).
-struct NarrowWorkspace {
-  std::vector<std::uint64_t> table;
-  std::vector<std::uint32_t> keys, sorted;
-  std::vector<std::uint32_t> histogram;  // all zero between calls
-  std::vector<std::uint64_t> counts;
-
-  static constexpr std::size_t kKeepBytes = std::size_t{64} << 20;
-
-  void trim() {
-    const std::size_t bytes = table.capacity() * 8 + (keys.capacity() + sorted.capacity()) * 4 +
-                              histogram.capacity() * 4 + counts.capacity() * 8;
-    if (bytes > kKeepBytes) *this = NarrowWorkspace{};
-  }
-};
-
-NarrowWorkspace& narrow_workspace() {
-  thread_local NarrowWorkspace ws;
-  return ws;
-}
-
-// Sorts keys of `bits` <= 33 bits by stable passes over `digit` <= 11 bits
-// each (at most three); the counts of every pass come from one first pass.
-void radix_sort(std::vector<std::uint32_t>& keys, std::vector<std::uint32_t>& scratch,
-                unsigned bits, unsigned digit) {
-  scratch.resize(keys.size());
-  const std::uint32_t digit_mask = (1u << digit) - 1;
-  const unsigned passes = (bits + digit - 1) / digit;
-  const std::size_t bins = std::size_t{1} << digit;
-  std::uint32_t start[3][2048] = {};
-  for (std::uint32_t key : keys) {
-    for (unsigned p = 0; p < passes; ++p) ++start[p][(key >> (p * digit)) & digit_mask];
-  }
-  for (unsigned p = 0; p < passes; ++p) {
-    std::uint32_t sum = 0;
-    for (std::size_t b = 0; b < bins; ++b) {
-      const std::uint32_t c = start[p][b];
-      start[p][b] = sum;
-      sum += c;
-    }
-    const unsigned shift = p * digit;
-    for (std::uint32_t key : keys) scratch[start[p][(key >> shift) & digit_mask]++] = key;
-    keys.swap(scratch);
-  }
-}
-
-// form_stats(f, fixed) for a subset that leaves m = n - k <= 5 free
-// variables: each form is a key of 2^m <= 32 bits. The table is laid out as
-// a restriction matrix (rows of 2^m bits, packed), the keys are tallied
-// with a direct histogram (up to 16 bits) or by sorting (32 bits).
-// `distinct` is the stats of 2^k distinct forms, when the caller has them.
-FormStats narrow_form_stats(const FValue& f, VarMask fixed, const FormStats* distinct) {
-  const unsigned n = f.n_vars();
-  const unsigned k = static_cast<unsigned>(std::popcount(fixed));
-  const unsigned m = n - k;
-  const unsigned width = 1u << m;
-  NarrowWorkspace& ws = narrow_workspace();
-  // The forms only need to be compared, so any layout with the free
-  // variables in the low m index bits will do: the fewest moves. Free
-  // variables below m stay; each free variable above m trades places with a
-  // fixed variable below m.
-  unsigned dest[64];
-  for (unsigned v = 0; v < n; ++v) dest[v] = v;
-  {
-    unsigned low_fixed = 0;  // next fixed variable below m to trade
-    for (unsigned v = m; v < n; ++v) {
-      if ((fixed >> v) & 1u) continue;
-      while ((fixed >> low_fixed & 1u) == 0) ++low_fixed;
-      dest[v] = low_fixed;
-      dest[low_fixed] = v;
-      ++low_fixed;
-    }
-  }
-  ws.table.resize(f.words().size());
-  permute_index_bits(f.words(), n, std::span<const unsigned>(dest, n), ws.table);
-  const std::uint64_t rows = std::uint64_t{1} << k;
-  ws.keys.resize(rows);
-  const std::uint64_t key_mask = low_mask(width);
-  // 2^k rows of 2^m bits fill 2^(k+m-6) whole words (k + m >= 6).
-  const unsigned per_word = 64 / width;
-  for (std::uint64_t w = 0, r = 0; r < rows; ++w) {
-    std::uint64_t word = ws.table[w];
-    for (unsigned j = 0; j < per_word; ++j, ++r, word >>= width) {
-      ws.keys[r] = static_cast<std::uint32_t>(word & key_mask);
-    }
-  }
-  // The counts of the distinct keys, written without branches on the keys
-  // (their pattern is random).
-  ws.counts.resize(rows + 1);
-  std::uint64_t forms = 0;
-  if (width <= 8 || (width == 16 && rows >= (std::uint64_t{1} << 14))) {
-    // Few possible keys against the rows: a histogram over all of them.
-    std::vector<std::uint32_t>& h = ws.histogram;
-    h.resize(std::size_t{1} << width, 0);
-    for (std::uint32_t key : ws.keys) ++h[key];
-    for (std::uint32_t& c : h) {
-      ws.counts[forms] = c;
-      forms += c != 0;
-      c = 0;
-    }
-  } else {
-    radix_sort(ws.keys, ws.sorted, width, width == 16 ? 8 : 11);
-    // Start of each run of equal keys, then the run lengths.
-    ws.counts[0] = 0;
-    forms = 1;
-    for (std::uint64_t i = 1; i < rows; ++i) {
-      ws.counts[forms] = i;
-      forms += ws.keys[i] != ws.keys[i - 1];
-    }
-    ws.counts[forms] = rows;
-    for (std::uint64_t j = 0; j < forms; ++j) ws.counts[j] = ws.counts[j + 1] - ws.counts[j];
-  }
-  FormStats out;
-  if (distinct != nullptr && forms == rows) {
-    out = *distinct;
-  } else {
-    out = {forms, entropy_from_counts(std::span<const std::uint64_t>(ws.counts.data(), forms), k)};
-  }
-  ws.trim();
-  return out;
-}
-
-// form_stats(f, fixed), by narrow_form_stats where it is faster.
-FormStats subset_form_stats(const FValue& f, VarMask fixed, const FormStats* distinct = nullptr) {
-  const unsigned n = f.n_vars();
-  const unsigned k = static_cast<unsigned>(std::popcount(fixed));
-  if (k < n && n - k <= kNarrowMaxFree && k >= kNarrowMinFixed && k <= 31) {
-    return narrow_form_stats(f, fixed, distinct);
-  }
-  return form_stats(f, fixed);
 }
 
 // ---------------------------------------------------------------------------
@@ -276,8 +123,7 @@ class SubsetEntropies {
     std::atomic<std::uint64_t> implied_count{0};
     for (unsigned k = top; k >= low && k <= n_; --k) {
       const bool implied = k < top && k <= kMaxImpliedSize;
-      const bool with_distinct = k <= kMaxImpliedSize;
-      const FormStats distinct = with_distinct ? distinct_stats(k) : FormStats{};
+      const FormStats distinct = implied ? all_distinct_stats(k) : FormStats{};
       const bool target = compute_low && k == low;
       const double cost = node_cost(n_, k);
       std::atomic<std::uint64_t> tested{0}, few{0};
@@ -294,7 +140,7 @@ class SubsetEntropies {
           if (spent.load(std::memory_order_relaxed) > budget) return;
           spent.fetch_add(cost, std::memory_order_relaxed);
         }
-        compute(s, with_distinct ? &distinct : nullptr);
+        compute(s);
         tested.fetch_add(1, std::memory_order_relaxed);
         if (few_forms(stats_[s].forms, k)) few.fetch_add(1, std::memory_order_relaxed);
       };
@@ -341,8 +187,8 @@ class SubsetEntropies {
   }
 
  private:
-  void compute(VarMask s, const FormStats* distinct = nullptr) {
-    stats_[s] = subset_form_stats(f_, s, distinct);
+  void compute(VarMask s) {
+    stats_[s] = form_stats(f_, s);
     const unsigned k = static_cast<unsigned>(std::popcount(s));
     known_[s] = k < 64 && stats_[s].forms == (std::uint64_t{1} << k) ? kAllDistinct : kKnown;
   }
@@ -393,32 +239,6 @@ class SubsetEntropies {
 // ---------------------------------------------------------------------------
 // Building blocks
 
-std::vector<VarMask> level_masks(unsigned n, unsigned k) {
-  std::vector<VarMask> out;
-  if (k > n) return out;
-  out.reserve(binomial(n, k));
-  std::vector<unsigned> idx(k);
-  VarMask mask = 0;
-  for (unsigned i = 0; i < k; ++i) {
-    idx[i] = i;
-    mask |= VarMask{1} << i;
-  }
-  while (true) {
-    out.push_back(mask);
-    // The rightmost position that can still move up; it moves up by one and
-    // the positions after it follow it closely.
-    unsigned t = k;
-    while (t > 0 && idx[t - 1] >= n - k + (t - 1)) --t;
-    if (t == 0) break;
-    --t;
-    for (unsigned j = t; j < k; ++j) mask &= ~(VarMask{1} << idx[j]);
-    ++idx[t];
-    for (unsigned j = t + 1; j < k; ++j) idx[j] = idx[j - 1] + 1;
-    for (unsigned j = t; j < k; ++j) mask |= VarMask{1} << idx[j];
-  }
-  return out;
-}
-
 float level_sum(std::span<const float> values) {
   if (values.size() <= kLeafSubsets) {
     float acc = -0.0f;
@@ -434,21 +254,6 @@ float level_sum(std::span<const float> values) {
 float level_mean(std::span<const float> values, unsigned n, unsigned k) {
   if (values.size() != binomial(n, k)) panic("one entropy per subset of the level");
   return level_sum(values) / static_cast<float>(binomial(n, k));
-}
-
-VarMask level_mask_at(unsigned n, unsigned k, std::uint64_t index) {
-  VarMask mask = 0;
-  for (unsigned v = 0; k > 0 && v < n; ++v) {
-    // The subsets whose smallest remaining variable is v.
-    const std::uint64_t starting = binomial(n - v - 1, k - 1);
-    if (index < starting) {
-      mask |= VarMask{1} << v;
-      --k;
-    } else {
-      index -= starting;
-    }
-  }
-  return mask;
 }
 
 std::vector<float> differences(std::span<const float> v) {
@@ -488,11 +293,9 @@ std::vector<float> level_entropies(const FValue& f, unsigned k, bool parallel, L
   std::vector<float> out(masks.size());
   // Each subset from the table.
   auto compute_directly = [&] {
-    const FormStats distinct = k <= kMaxImpliedSize ? distinct_stats(k) : FormStats{};
-    const FormStats* known_distinct = k <= kMaxImpliedSize ? &distinct : nullptr;
     auto body = [&](std::uint64_t begin, std::uint64_t end) {
       for (std::uint64_t i = begin; i < end; ++i) {
-        out[i] = subset_form_stats(f, masks[i], known_distinct).entropy;
+        out[i] = form_stats(f, masks[i]).entropy;
       }
     };
     if (parallel) {

@@ -35,9 +35,8 @@
 //     derives the forms of a subset from those of a smaller one where they
 //     repeat.
 // A random function of 20 variables needs about 22,000 of its 2^20 subsets
-// computed. Subsets that leave at most five variables free are counted with
-// their forms as keys of up to 32 bits (histogram or radix sort), which is
-// several times faster than hashing rows. A single level (fragmentation_k)
+// computed (subsets that leave at most five variables free have their forms
+// counted as keys of up to 32 bits, row_tally.hpp). A single level (fragmentation_k)
 // takes the cheapest of three routes by estimates from samples of it and of
 // the levels below: each subset from the table, the search of step 2 down to
 // the level, or the refining walk over every level up to it. Every route
@@ -50,6 +49,7 @@
 #include <utility>
 #include <vector>
 
+#include "auxiliar.hpp"
 #include "fvalue.hpp"
 #include "restriction.hpp"
 
@@ -82,13 +82,6 @@ std::vector<float> fragmentation_delta2(const FValue& f);
 // ---------------------------------------------------------------------------
 // Building blocks
 
-/// The k-subsets of 0 .. n-1 as masks, in lexicographic order of their
-/// ascending variable lists. k = 0 gives the empty set; k > n nothing.
-std::vector<VarMask> level_masks(unsigned n, unsigned k);
-
-/// Subset number `index` (from 0) of level_masks(n, k).
-VarMask level_mask_at(unsigned n, unsigned k, std::uint64_t index);
-
 /// The sum of a level's entropies, grouped as described above.
 float level_sum(std::span<const float> values);
 
@@ -119,7 +112,8 @@ std::vector<FormStats> all_subset_stats(const FValue& f, bool parallel,
 /// up to the level.
 enum class LevelRoute { automatic, direct, from_above, walk };
 
-/// The entropies of the level-k subsets (k <= n), in level_masks order; on
+/// The entropies of the level-k subsets (k <= n), in level_masks order
+/// (auxiliar.hpp); on
 /// the worker pool when `parallel`.
 std::vector<float> level_entropies(const FValue& f, unsigned k, bool parallel,
                                    LevelRoute route = LevelRoute::automatic);

@@ -9,18 +9,15 @@
 
 #include <cstdint>
 
-namespace varnel::hypercube {
+#include "fvalue.hpp"
+#include "word_masks.hpp"
 
-/// For variable i < 6: the bits of a word at positions whose bit i is clear.
-inline constexpr std::uint64_t kLowHalf[6] = {
-    0x5555555555555555u, 0x3333333333333333u, 0x0F0F0F0F0F0F0F0Fu,
-    0x00FF00FF00FF00FFu, 0x0000FFFF0000FFFFu, 0x00000000FFFFFFFFu,
-};
+namespace varnel::hypercube {
 
 /// Word w with every entry x replaced by entry x XOR 2^i (i < 6).
 [[gnu::always_inline]] inline std::uint64_t flip_in_word(std::uint64_t w, unsigned i) {
   const unsigned s = 1u << i;
-  const std::uint64_t m = kLowHalf[i];
+  const std::uint64_t m = bit_clear_positions(i);
   return ((w >> s) & m) | ((w & m) << s);
 }
 
@@ -28,12 +25,8 @@ inline constexpr std::uint64_t kLowHalf[6] = {
 /// into the low half of the result.
 inline std::uint64_t compress_low_half(std::uint64_t w, unsigned i) {
   // Merges neighbouring kept runs pairwise: runs of 2^i bits, then 2^(i+1), ...
-  static constexpr std::uint64_t kKeep[6] = {
-      0x3333333333333333u, 0x0F0F0F0F0F0F0F0Fu, 0x00FF00FF00FF00FFu,
-      0x0000FFFF0000FFFFu, 0x00000000FFFFFFFFu, 0x00000000FFFFFFFFu,
-  };
-  w &= kLowHalf[i];
-  for (unsigned s = i; s < 5; ++s) w = (w | (w >> (1u << s))) & kKeep[s];
+  w &= bit_clear_positions(i);
+  for (unsigned s = i; s < 5; ++s) w = (w | (w >> (1u << s))) & bit_clear_positions(s + 1);
   return w;
 }
 
@@ -48,5 +41,9 @@ constexpr std::uint64_t insert_bit(std::uint64_t q, unsigned i) {
   const std::uint64_t low = (std::uint64_t{1} << i) - 1;
   return (q & low) | ((q >> i) << (i + 1));
 }
+
+/// Number of hypercube edges {x, x XOR 2^i} (i < n) across which f changes
+/// value: each such edge once.
+std::uint64_t changing_edges(const FValue& f);
 
 }  // namespace varnel::hypercube

@@ -8,9 +8,10 @@
 
 #include <immintrin.h>
 
-#include "metrics/isa.hpp"
+#include "error.hpp"
 #include "metrics/walsh_kernels.hpp"
 #include "pool.hpp"
+#include "simd.hpp"
 
 namespace varnel {
 
@@ -24,7 +25,7 @@ using walsh::small_transform;
 // variant when the processor has it (and the baseline is not forced).
 template <class Fn>
 Fn pick(Fn base, Fn avx2) {
-  return isa::avx2() ? avx2 : base;
+  return simd::avx2() ? avx2 : base;
 }
 
 // ---------------------------------------------------------------------------

@@ -1,0 +1,72 @@
+#include "form_entropy.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cmath>
+#include <vector>
+
+namespace varnel {
+
+namespace {
+
+// Adds the term of count c, `times` times over, to the accumulator.
+void add_terms(float& acc, std::uint64_t c, std::uint64_t times, float total) {
+  const float p = static_cast<float>(c) / total;
+  const float term = std::log2(p) * p;
+  for (std::uint64_t r = 0; r < times; ++r) acc = acc + term;
+}
+
+}  // namespace
+
+float entropy_from_counts(std::span<const std::uint64_t> counts, unsigned total_log2) {
+  // float(2^k) is exact; for k <= 30 it is the float of the 32-bit count 2^k.
+  const float total = std::ldexp(1.0f, static_cast<int>(total_log2));
+  // Ascending order of count without sorting the common small counts.
+  std::uint64_t small[256];
+  std::uint64_t small_max = 0;
+  std::vector<std::uint64_t> large;
+  for (std::uint64_t c : counts) {
+    if (c >= 256) {
+      large.push_back(c);
+      continue;
+    }
+    for (; small_max <= c; ++small_max) small[small_max] = 0;
+    ++small[c];
+  }
+  std::sort(large.begin(), large.end());
+  float acc = -0.0f;
+  for (std::uint64_t c = 1; c < small_max; ++c) {
+    if (small[c] != 0) add_terms(acc, c, small[c], total);
+  }
+  for (std::size_t i = 0; i < large.size();) {
+    std::size_t j = i;
+    while (j < large.size() && large[j] == large[i]) ++j;
+    add_terms(acc, large[i], j - i, total);
+    i = j;
+  }
+  return -acc;
+}
+
+FormStats all_distinct_stats(unsigned k) {
+  // Entropy bits per k, with bit 32 set once known. Threads that meet an
+  // unknown entry both compute the same value.
+  static std::atomic<std::uint64_t> known[64];
+  const std::uint64_t forms = std::uint64_t{1} << k;
+  std::uint64_t entry = known[k].load(std::memory_order_relaxed);
+  if ((entry >> 32) == 0) {
+    float acc = -0.0f;
+    add_terms(acc, 1, forms, std::ldexp(1.0f, static_cast<int>(k)));
+    entry = (std::uint64_t{1} << 32) | std::bit_cast<std::uint32_t>(-acc);
+    known[k].store(entry, std::memory_order_relaxed);
+  }
+  return {forms, std::bit_cast<float>(static_cast<std::uint32_t>(entry))};
+}
+
+FormStats stats_of_counts(std::span<const std::uint64_t> counts, unsigned k, bool with_entropy) {
+  if (!with_entropy) return {counts.size(), 0.0f};
+  if (k < 64 && counts.size() == (std::uint64_t{1} << k)) return all_distinct_stats(k);
+  return {counts.size(), entropy_from_counts(counts, k)};
+}
+
+}  // namespace varnel
