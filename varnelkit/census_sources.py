@@ -231,18 +231,8 @@ def npn5_catalogue(sample: int | None = None, seed: int = 0) -> tuple[np.ndarray
     """The classes of five-input functions, as (class numbers, records with
     fields representative, gates, orbit_size); a seeded uniform sample of
     ``sample`` classes when given."""
-    try:
-        from . import npn5_classes  # type: ignore[attr-defined]
-    except ImportError:
-        npn5_classes = None
-    if npn5_classes is None:
-        if sample is None:
-            raise SourceError("the full npn5 census needs the class catalogue "
-                              "(varnelkit.npn5_classes), which this build lacks; "
-                              "use --sample K for a sample")
-        from ._npn5_fallback import sample_classes
-        classes = sample_classes(sample, seed)
-        return np.arange(classes.size), classes
+    from .npn import npn5_classes
+
     classes = npn5_classes()
     numbers = np.arange(classes.size)
     if sample is not None and sample < classes.size:

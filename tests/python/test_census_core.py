@@ -9,7 +9,7 @@ import numpy as np
 import pytest
 from varnel import Varnel
 
-from varnelkit import _npn5_fallback
+from varnelkit import census_sources
 from varnelkit._format import format_f32
 from varnelkit.census import plan_census, run_census
 from varnelkit.census_measures import MeasureError, default_measures, parse_measures
@@ -244,17 +244,13 @@ def test_float32_text_is_shortest_and_exact():
     assert format_f32(0.4000000059604645) == "0.4"
 
 
-@pytest.mark.parametrize("word, size", [(0, 2), (0xAAAAAAAA, 10), (0x96696996, 2), (0xE8E8E8E8, 80)])
-def test_fallback_orbit_sizes(word, size):
-    assert _npn5_fallback.orbit_size(word) == size == census_plain.orbit_size(word)
-
-
-def test_fallback_orbits_of_random_classes():
-    for rec in _npn5_fallback.sample_classes(3, seed=5):
-        assert int(rec["orbit_size"]) == census_plain.orbit_size(int(rec["representative"]))
-        f = Varnel.from_number(int(rec["representative"]), 5)
-        assert census_plain.table_bits(f.npn_representant()) == int(rec["representative"])
-        assert f.minimal_gates() == rec["gates"]
+def test_npn5_source_classes_carry_catalogue_orbits_and_gates():
+    numbers, classes = census_sources.npn5_catalogue(sample=3, seed=5)
+    assert numbers.size == 3
+    for rec in classes:
+        word = int(rec["representative"])
+        assert int(rec["orbit_size"]) == census_plain.orbit_size(word)
+        assert Varnel.from_number(word, 5).minimal_gates() == rec["gates"]
 
 
 @pytest.mark.parametrize("fmt", ["csv", "jsonl", "table"])

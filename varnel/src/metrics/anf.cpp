@@ -14,7 +14,7 @@ void moebius_transform(std::span<std::uint64_t> words, unsigned n) {
   // its partner with bit i clear.
   const unsigned inner = n < 6 ? n : 6;
   for (std::uint64_t& w : words) {
-    for (unsigned i = 0; i < inner; ++i) w ^= (w & hypercube::kLowHalf[i]) << (1u << i);
+    for (unsigned i = 0; i < inner; ++i) w ^= (w & bit_clear_positions(i)) << (1u << i);
   }
   // Variables across words: whole words, stride 2^(i-6).
   for (unsigned i = 6; i < n; ++i) {

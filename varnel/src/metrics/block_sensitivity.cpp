@@ -38,7 +38,7 @@ std::vector<std::uint32_t> minimal_sets(const std::vector<std::uint64_t>& g, uns
   std::vector<std::uint64_t> h = g;
   const unsigned inner = n < 6 ? n : 6;
   for (std::uint64_t& w : h) {
-    for (unsigned i = 0; i < inner; ++i) w |= (w & hypercube::kLowHalf[i]) << (1u << i);
+    for (unsigned i = 0; i < inner; ++i) w |= (w & bit_clear_positions(i)) << (1u << i);
   }
   for (unsigned i = 6; i < n; ++i) {
     const std::size_t stride = std::size_t{1} << (i - 6);
@@ -52,7 +52,7 @@ std::vector<std::uint32_t> minimal_sets(const std::vector<std::uint64_t>& g, uns
     // B is not minimal when B minus one of its variables is already covered.
     std::uint64_t covered = 0;
     for (unsigned i = 0; i < inner; ++i) {
-      covered |= hypercube::flip_in_word(h[k], i) & ~hypercube::kLowHalf[i];
+      covered |= hypercube::flip_in_word(h[k], i) & ~bit_clear_positions(i);
     }
     for (unsigned i = 6; i < n; ++i) {
       const std::size_t bit = std::size_t{1} << (i - 6);
