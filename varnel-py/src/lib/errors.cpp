@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "interrupt.hpp"
+
 namespace varnel::py {
 
 namespace {
@@ -70,6 +72,10 @@ void translate_current_exception() noexcept {
     throw;
   } catch (const ErrorAlreadySet&) {
     if (!PyErr_Occurred()) set_panic("error indicator lost", nullptr);
+  } catch (const varnel::interrupt::Interrupted&) {
+    // The interrupt check stopped the operation; the signal handler's error
+    // (KeyboardInterrupt for Ctrl-C) is already set.
+    if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
   } catch (const varnel::Panic& e) {
     set_panic(e.what(), &e.where());
   } catch (const varnel::IndexError& e) {
