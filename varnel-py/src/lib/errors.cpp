@@ -22,7 +22,7 @@ constexpr const char* kPanicDoc =
 // The interpreter lock serialises every access.
 PyObject* g_panic_type = nullptr;
 
-void report(const char* message, const std::source_location* where) noexcept {
+void report(const char* message, const varnel::SourceLocation* where) noexcept {
   char name[64] = "<unnamed>";
   pthread_getname_np(pthread_self(), name, sizeof name);
   if (where != nullptr) {
@@ -56,7 +56,7 @@ PyObject* panic_exception_type() {
   return g_panic_type;
 }
 
-void set_panic(const char* message, const std::source_location* where) noexcept {
+void set_panic(const char* message, const varnel::SourceLocation* where) noexcept {
   report(message, where);
   PyObject* type = panic_exception_type();
   if (type == nullptr) uncaught();
