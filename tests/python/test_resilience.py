@@ -170,8 +170,9 @@ def test_ctrl_c_stops_a_long_call_promptly(family, n, n_vars, method, threads):
     assert lines[0].startswith("interrupted"), (out, err)
     delay = float(lines[0].split()[1]) - sent
     print(f"{method} threads={threads}: stopped {delay:.3f} s after SIGINT")
-    # 0.2 s on an idle machine; some slack for a loaded one.
-    assert delay < 0.5, delay
+    # 0.2 s on an idle machine; some slack for a loaded one, and much more for
+    # a module built with AddressSanitizer (make test-leaks).
+    assert delay < (5.0 if "asan" in os.environ.get("LD_PRELOAD", "") else 0.5), delay
     assert lines[1] == "usable", (out, err)
 
 
