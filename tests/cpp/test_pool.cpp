@@ -193,3 +193,24 @@ TEST(Pool, NoCheckInstalledCostsNothingAndNeverStops) {
   });
   EXPECT_EQ(count.load(), 1000);
 }
+
+TEST(Pool, LoopFromAnotherThreadWhileBusyRunsInline) {
+  // While one thread's job holds the pool, a loop from a second thread does
+  // not wait for the pool: it runs on that thread.
+  pool::testing::rebuild(4, ~0u);
+  std::atomic<bool> inside{false};
+  std::atomic<bool> release{false};
+  std::thread first([&] {
+    pool::run(2, [&](unsigned p) {
+      if (p != 0) return;
+      inside = true;
+      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+  });
+  while (!inside) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::vector<unsigned> order;
+  pool::run(3, [&](unsigned p) { order.push_back(p); });  // no data race: one thread
+  release = true;
+  first.join();
+  EXPECT_EQ(order, (std::vector<unsigned>{0, 1, 2}));
+}

@@ -98,7 +98,15 @@ class Pool {
   unsigned size() const { return size_; }
 
   void run(unsigned participants, const std::function<void(unsigned)>& body) {
-    std::lock_guard<std::mutex> one_job(job_mutex_);
+    // One job at a time. A loop started while another thread's job runs (from
+    // another thread of the program, or from Python code that a signal
+    // handler runs while the caller of a job waits, which may let other
+    // Python threads in) runs inline rather than wait for the pool.
+    std::unique_lock<std::mutex> one_job(job_mutex_, std::try_to_lock);
+    if (!one_job.owns_lock()) {
+      for (unsigned p = 0; p < participants; ++p) body(p);
+      return;
+    }
     interrupt::clear_stop();
     std::exception_ptr failure;
     {
@@ -159,7 +167,7 @@ class Pool {
 
   unsigned size_ = 1;
   std::vector<std::thread> workers_;
-  std::mutex job_mutex_;  // one parallel job at a time
+  std::mutex job_mutex_;  // held by the thread whose job the pool runs
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable done_;

@@ -32,7 +32,8 @@ unsigned num_threads();
 
 /// Runs body(p) for p = 0 .. participants - 1, one call per thread, the caller
 /// taking p = 0; returns when all calls have returned. participants is capped
-/// at num_threads().
+/// at num_threads(). While the pool runs another thread's loop, the calls run
+/// one after another on the calling thread instead.
 void run(unsigned participants, const std::function<void(unsigned)>& body);
 
 /// Calls body(begin, end) over consecutive chunks of [0, n) of `grain` indices
