@@ -200,7 +200,7 @@ def sequences(item):
             "str": lambda: "01", "bytes": lambda: bytes(range(len(items))),
             "bytearray": lambda: bytearray(len(items)), "range": lambda: range(len(items)),
             "numpy": lambda: np.array(items), "numpy_2d": lambda: np.array(items).reshape(1, -1),
-            "numpy_bool": lambda: np.array([bool(i) is True for i in items], dtype=bool),
+            "numpy_bool": lambda: np.array([i is True for i in items], dtype=bool),
         }
         for length in (-1, 0, 1, 2**62, 2**63 - 1):
             makers[f"lying_{length}"] = lambda length=length: LyingList(items, length)
