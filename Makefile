@@ -5,6 +5,8 @@
 #   make test   the same set-up, then every test: C++ (plain and sanitised), pytest
 #   make bench  benchmarks against plain implementations, with the ratios
 #   make docs   the documentation (Sphinx), into build/docs/html
+#   make fuzz   a bounded libFuzzer run over the decoder and the restriction operations
+#   make test-leaks  the Python tests once against a module built with AddressSanitizer
 #
 # Every target is idempotent; a second run only rebuilds what changed.
 
@@ -16,6 +18,8 @@ APT_PACKAGES := build-essential g++ pkg-config meson ninja-build python3-dev pyt
 	python3-pip python3-numpy python3-pytest python3-hypothesis python3-mesonpy \
 	googletest libgtest-dev binutils python3-sphinx mypy debootstrap berkeley-abc graphviz \
 	python3-pandas python3-matplotlib python3-tqdm python3-distributed
+# Only for `make fuzz`: clang and its fuzzer runtime.
+FUZZ_APT_PACKAGES := clang libclang-rt-14-dev
 JOBS ?= $(shell nproc)
 # pyright, for the type checks, comes from npm into build/node.
 PYRIGHT_VERSION := 1.1.414
@@ -25,14 +29,15 @@ PYRIGHT_STAMP := $(NODE_DIR)/.pyright-$(PYRIGHT_VERSION)
 WHEEL_DIR := build/wheel
 TRIXIE_ROOT := build/trixie-root
 
-.PHONY: all deps venv install wheel demo report docs test test-cpp test-asan test-python \
-	test-docs test-typing test-trixie bench chaindb clean
+.PHONY: all deps deps-fuzz venv install wheel demo report docs test test-cpp test-asan \
+	test-python test-docs test-typing test-trixie bench chaindb fuzz test-leaks clean
 
 all: install
 
-# Install the Debian packages that are missing (nothing is fetched otherwise).
-deps:
-	@missing=$$(for p in $(APT_PACKAGES); do \
+# Installs the Debian packages of the list $(1) that are missing (nothing is
+# fetched otherwise).
+define install_missing
+	@missing=$$(for p in $(1); do \
 	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
 	done); \
 	if [ -n "$$missing" ]; then \
@@ -41,11 +46,18 @@ deps:
 	  $$SUDO apt-get update -qq && \
 	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends $$missing; \
 	fi
+endef
+
+deps:
+	$(call install_missing,$(APT_PACKAGES))
 	@# npm may come with a nodejs of another origin; Debian's npm only when none is there.
 	@command -v npm >/dev/null || { \
 	  SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
 	  $$SUDO apt-get update -qq && \
 	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends npm; }
+
+deps-fuzz: deps
+	$(call install_missing,$(FUZZ_APT_PACKAGES))
 
 $(VPY): | deps
 	$(PYTHON) -m venv --system-site-packages $(VENV)
@@ -122,6 +134,39 @@ test-trixie: wheel
 	tests/trixie/run.sh $(TRIXIE_ROOT) $(WHEEL_DIR)/varnel-*.whl tests
 
 test: deps test-cpp test-asan test-python test-docs test-typing test-trixie
+
+# A bounded fuzzing run (FUZZ_SECONDS, default 60) of the decoder and the
+# restriction operations, built by clang with AddressSanitizer and UBSan. The
+# corpus grows in build/fuzz-corpus, seeded from tests/fuzz/corpus.
+FUZZ_SECONDS ?= 60
+build/fuzz/build.ninja: $(CHAINS) | deps-fuzz
+	CXX=clang++ meson setup $(call reconf,build/fuzz) build/fuzz -Dmodule=false -Dfuzz=true \
+	  -Dbuildtype=debugoptimized -Db_sanitize=address,undefined -Db_lundef=false
+
+fuzz: build/fuzz/build.ninja
+	ninja -C build/fuzz tests/fuzz/fuzz_decode_restrict
+	mkdir -p build/fuzz-corpus
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  build/fuzz/tests/fuzz/fuzz_decode_restrict -max_total_time=$(FUZZ_SECONDS) -max_len=1100 \
+	  -print_final_stats=1 build/fuzz-corpus tests/fuzz/corpus
+
+# The Python tests once against a module built with AddressSanitizer, leak
+# detection on (the interpreter's own allocations at exit are not ours: only
+# leaks with a frame in our sources count, see tests/leaks/check_leaks.py). The
+# tests that set address-space limits cannot run under the sanitizer. The C++
+# runtime is preloaded with the sanitizer so that it can intercept exceptions.
+build/leaks/build.ninja: $(CHAINS) | venv
+	meson setup $(call reconf,build/leaks) build/leaks -Dbuildtype=debug -Db_sanitize=address \
+	  -Db_lundef=false
+
+test-leaks: build/leaks/build.ninja
+	ninja -C build/leaks
+	rm -rf build/leaks/lsan && mkdir -p build/leaks/lsan
+	cd tests/python && PYTHONPATH=$(CURDIR)/build/leaks/varnel-py PYTHONMALLOC=malloc \
+	  LD_PRELOAD="$$(gcc -print-file-name=libasan.so) $$(gcc -print-file-name=libstdc++.so)" \
+	  ASAN_OPTIONS=detect_leaks=1:log_path=$(CURDIR)/build/leaks/lsan/report LSAN_OPTIONS=exitcode=0 \
+	  $(PYTHON) -m pytest -q -p no:cacheprovider -k "not address_space and not cannot_start"
+	$(PYTHON) tests/leaks/check_leaks.py build/leaks/lsan
 
 build/bench/build.ninja: $(CHAINS) | deps
 	meson setup $(call reconf,build/bench) build/bench -Dmodule=false -Dbench=true -Dbuildtype=release

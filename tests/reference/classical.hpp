@@ -144,6 +144,19 @@ inline float total_influence(const Table& t) {
   return acc;
 }
 
+/// The definition: the number of inputs x with t[x] != t[x ^ 2^var].
+inline std::uint64_t changes_along(const Table& t, unsigned var) {
+  std::uint64_t count = 0;
+  for (std::size_t x = 0; x < t.size(); ++x) count += t[x] != t[x ^ (std::size_t{1} << var)];
+  return count;
+}
+
+/// The influences from 13 variables on: count / 2^n rounded once (the count is
+/// exact in double precision, and the division by a power of two too).
+inline float counted_fraction(std::uint64_t count, unsigned n) {
+  return static_cast<float>(static_cast<double>(count) / std::ldexp(1.0, static_cast<int>(n)));
+}
+
 inline std::uint32_t sensitivity_at(const Table& t, std::size_t x) {
   std::uint32_t s = 0;
   for (unsigned j = 0; j < n_vars(t); ++j) s += t[x ^ (std::size_t{1} << j)] != t[x];

@@ -4,12 +4,16 @@
 #include <sched.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
+
+#include "interrupt.hpp"
 
 namespace varnel::pool {
 
@@ -44,16 +48,66 @@ unsigned configured_threads() {
 // True on pool threads, and on the calling thread while it takes part in a loop.
 thread_local bool t_on_worker = false;
 
+// Set by tests: how many workers a new pool may start before the next start
+// fails as if the system had refused the thread.
+std::atomic<unsigned> g_startable_workers{~0u};
+
+// How often the calling thread, waiting for the workers of a loop, runs the
+// interrupt check.
+constexpr auto kPollInterval = std::chrono::milliseconds(5);
+
 class Pool {
  public:
-  explicit Pool(unsigned threads) : size_(threads) {
-    for (unsigned w = 1; w < size_; ++w) workers_.emplace_back([this, w] { work(w); });
+  // Starts up to threads - 1 workers. When the system refuses one (a thread or
+  // process limit, or no address space left for its stack), the pool keeps
+  // the workers that did start and runs with fewer threads; the calling thread
+  // alone always works.
+  explicit Pool(unsigned threads) {
+    const unsigned wanted = threads > 0 ? threads - 1 : 0;
+    workers_.reserve(wanted);
+    const unsigned startable = g_startable_workers.load();
+    for (unsigned w = 1; w <= wanted; ++w) {
+      try {
+        if (w > startable) {
+          throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        }
+        workers_.emplace_back([this, w] { work(w); });
+      } catch (const std::system_error&) {
+        break;
+      } catch (const std::bad_alloc&) {
+        break;
+      }
+    }
+    size_ = static_cast<unsigned>(workers_.size()) + 1;
+  }
+
+  Pool(const Pool&) = delete;
+  Pool& operator=(const Pool&) = delete;
+
+  // Stops and joins the workers (only tests replace a pool; the process's
+  // pool lives until exit).
+  ~Pool() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    wake_.notify_all();
+    for (auto& t : workers_) t.join();
   }
 
   unsigned size() const { return size_; }
 
   void run(unsigned participants, const std::function<void(unsigned)>& body) {
-    std::lock_guard<std::mutex> one_job(job_mutex_);
+    // One job at a time. A loop started while another thread's job runs (from
+    // another thread of the program, or from Python code that a signal
+    // handler runs while the caller of a job waits, which may let other
+    // Python threads in) runs inline rather than wait for the pool.
+    std::unique_lock<std::mutex> one_job(job_mutex_, std::try_to_lock);
+    if (!one_job.owns_lock()) {
+      for (unsigned p = 0; p < participants; ++p) body(p);
+      return;
+    }
+    interrupt::clear_stop();
     std::exception_ptr failure;
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -64,29 +118,37 @@ class Pool {
       ++generation_;
     }
     wake_.notify_all();
-    // While the caller takes part, loops it starts run inline, as on a worker.
+    // While the caller takes part or waits, loops it starts (also from a signal
+    // handler run by the interrupt check) run inline, as on a worker.
     t_on_worker = true;
     try {
       body(0);
     } catch (...) {
       failure = std::current_exception();
     }
-    t_on_worker = false;
     std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [this] { return pending_ == 0; });
+    while (!done_.wait_for(lock, kPollInterval, [this] { return pending_ == 0; })) {
+      if (failure) continue;
+      lock.unlock();
+      if (interrupt::poll_check()) failure = std::make_exception_ptr(interrupt::Interrupted());
+      lock.lock();
+    }
     body_ = nullptr;
     if (!failure) failure = failure_;
     lock.unlock();
+    t_on_worker = false;
     if (failure) std::rethrow_exception(failure);
   }
 
  private:
   void work(unsigned index) {
     t_on_worker = true;
+    interrupt::mark_pool_worker();
     std::uint64_t seen = 0;
     std::unique_lock<std::mutex> lock(mutex_);
     while (true) {
-      wake_.wait(lock, [&] { return generation_ != seen; });
+      wake_.wait(lock, [&] { return generation_ != seen || quit_; });
+      if (quit_) return;
       seen = generation_;
       if (index >= participants_) continue;
       const auto* body = body_;
@@ -103,9 +165,9 @@ class Pool {
     }
   }
 
-  unsigned size_;
+  unsigned size_ = 1;
   std::vector<std::thread> workers_;
-  std::mutex job_mutex_;  // one parallel job at a time
+  std::mutex job_mutex_;  // held by the thread whose job the pool runs
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable done_;
@@ -113,6 +175,7 @@ class Pool {
   unsigned participants_ = 0;
   unsigned pending_ = 0;
   std::uint64_t generation_ = 0;
+  bool quit_ = false;
   std::exception_ptr failure_;
 };
 
@@ -175,6 +238,7 @@ void parallel_for(std::uint64_t n, std::uint64_t grain,
       static_cast<unsigned>(chunks < threads ? chunks : threads);
   if (participants <= 1) {
     for (std::uint64_t begin = 0; begin < n; begin += grain) {
+      interrupt::checkpoint();
       body(begin, begin + grain < n ? begin + grain : n);
     }
     return;
@@ -182,6 +246,7 @@ void parallel_for(std::uint64_t n, std::uint64_t grain,
   std::atomic<std::uint64_t> next{0};
   run(participants, [&](unsigned) {
     while (true) {
+      interrupt::checkpoint();
       const std::uint64_t c = next.fetch_add(1, std::memory_order_relaxed);
       if (c >= chunks) return;
       const std::uint64_t begin = c * grain;
@@ -189,5 +254,24 @@ void parallel_for(std::uint64_t n, std::uint64_t grain,
     }
   });
 }
+
+namespace testing {
+
+void rebuild(unsigned threads, unsigned startable_workers) {
+  std::lock_guard<std::mutex> lock(g_create_mutex);
+  delete g_pool.exchange(nullptr);
+  g_startable_workers.store(startable_workers);
+  Pool* fresh = nullptr;
+  try {
+    fresh = new Pool(threads);
+  } catch (...) {
+    g_startable_workers.store(~0u);
+    throw;
+  }
+  g_startable_workers.store(~0u);
+  g_pool.store(fresh, std::memory_order_release);
+}
+
+}  // namespace testing
 
 }  // namespace varnel::pool

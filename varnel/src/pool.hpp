@@ -10,6 +10,15 @@
 //
 // Failures thrown by a body are caught on the worker and rethrown on the
 // calling thread once every participant has finished.
+//
+// When the system refuses to start a worker (thread or process limits, no
+// address space for its stack), the pool keeps the workers that started and
+// runs with fewer threads, down to the calling thread alone.
+//
+// Stopping early (interrupt.hpp): parallel_for passes a checkpoint before
+// every chunk on every participant, and the calling thread runs the interrupt
+// check every few milliseconds while it waits for the workers, so a loop on
+// the pool stops within one chunk's time of a request.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +32,8 @@ unsigned num_threads();
 
 /// Runs body(p) for p = 0 .. participants - 1, one call per thread, the caller
 /// taking p = 0; returns when all calls have returned. participants is capped
-/// at num_threads().
+/// at num_threads(). While the pool runs another thread's loop, the calls run
+/// one after another on the calling thread instead.
 void run(unsigned participants, const std::function<void(unsigned)>& body);
 
 /// Calls body(begin, end) over consecutive chunks of [0, n) of `grain` indices
@@ -56,5 +66,14 @@ T parallel_reduce(std::uint64_t n, std::uint64_t grain, T identity, Map&& map, J
   };
   return tree(0, chunks);
 }
+
+namespace testing {
+
+/// Replaces the process's pool (stopping and joining the old workers) by a
+/// new one of `threads` threads in which only the first `startable_workers`
+/// worker starts succeed; the later ones fail as a refused thread does.
+void rebuild(unsigned threads, unsigned startable_workers);
+
+}  // namespace testing
 
 }  // namespace varnel::pool

@@ -36,6 +36,7 @@ std::string quoted_list(const std::vector<std::string>& names) {
 [[noreturn]] void type_error(const std::string& message) { raise(PyExc_TypeError, message); }
 
 void place_keyword(const Signature& sig, PyObject* name, PyObject* value, PyObject** out) {
+  if (!PyUnicode_Check(name)) type_error(std::string(sig.full_name) + " keywords must be strings");
   for (std::size_t p = 0; p < sig.params.size(); ++p) {
     if (PyUnicode_CompareWithASCIIString(name, sig.params[p]) == 0) {
       if (out[p] != nullptr) {
@@ -46,8 +47,10 @@ void place_keyword(const Signature& sig, PyObject* name, PyObject* value, PyObje
       return;
     }
   }
-  type_error(std::string(sig.full_name) + " got an unexpected keyword argument '" + utf8(name) +
-             "'");
+  // Formatted from the str object itself: a name that UTF-8 cannot encode (a
+  // lone surrogate) still gives this TypeError.
+  PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%U'", sig.full_name, name);
+  throw ErrorAlreadySet{};
 }
 
 void place_positionals(const Signature& sig, Py_ssize_t nargs, PyObject** out,
@@ -83,10 +86,16 @@ void check_sequence(PyObject* obj) {
 
 // Calls `item(obj_i)` for each item of a sequence, by index for exact lists and
 // tuples and by iteration otherwise.
+// A list may change while its items are converted (an item's __index__ can
+// mutate it), so each item is held while it is converted and the length is
+// read again at every step.
 template <class Item>
 void for_each_item(PyObject* seq, Item&& item) {
   if (PyList_CheckExact(seq)) {
-    for (Py_ssize_t i = 0; i < PyList_Size(seq); ++i) item(PyList_GetItem(seq, i));
+    for (Py_ssize_t i = 0; i < PyList_Size(seq); ++i) {
+      PyRef held = PyRef::borrow(PyList_GetItem(seq, i));
+      item(held.get());
+    }
     return;
   }
   if (PyTuple_CheckExact(seq)) {
@@ -105,13 +114,21 @@ void for_each_item(PyObject* seq, Item&& item) {
   }
 }
 
-Py_ssize_t size_hint(PyObject* seq) {
+// The number of items to reserve room for up front. The length of an exact
+// list or tuple is known; any other sequence's length is only a hint (its
+// __len__ may fail or lie), so that reservation is capped and the vector grows
+// as items arrive. A failing length counts as 0.
+std::size_t size_hint(PyObject* seq) {
+  constexpr Py_ssize_t kMaxReserved = Py_ssize_t{1} << 16;
+  if (PyList_CheckExact(seq) || PyTuple_CheckExact(seq)) {
+    return static_cast<std::size_t>(PySequence_Size(seq));
+  }
   const Py_ssize_t n = PySequence_Size(seq);
   if (n < 0) {
     PyErr_Clear();
     return 0;
   }
-  return n;
+  return static_cast<std::size_t>(n < kMaxReserved ? n : kMaxReserved);
 }
 
 // A NumPy Boolean scalar: its type lives in module "numpy" and is named
@@ -232,7 +249,7 @@ std::uint64_t FromPy<std::uint64_t>::convert(PyObject* obj) {
 std::vector<std::uint64_t> FromPy<std::vector<std::uint64_t>>::convert(PyObject* obj) {
   check_sequence(obj);
   std::vector<std::uint64_t> out;
-  out.reserve(static_cast<std::size_t>(size_hint(obj)));
+  out.reserve(size_hint(obj));
   for_each_item(obj, [&](PyObject* item) { out.push_back(FromPy<std::uint64_t>::convert(item)); });
   return out;
 }
@@ -241,7 +258,7 @@ BoolSequence FromPy<BoolSequence>::convert(PyObject* obj) {
   check_sequence(obj);
   BoolSequence out;
   if (try_bool_buffer(obj, out)) return out;
-  out.words.reserve((static_cast<std::size_t>(size_hint(obj)) + 63) / 64);
+  out.words.reserve((size_hint(obj) + 63) / 64);
   for_each_item(obj, [&](PyObject* item) {
     const bool bit = to_bool(item);
     if ((out.length & 63) == 0) out.words.push_back(0);

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "interrupt.hpp"
+
 namespace varnel::py {
 
 namespace {
@@ -20,7 +22,7 @@ constexpr const char* kPanicDoc =
 // The interpreter lock serialises every access.
 PyObject* g_panic_type = nullptr;
 
-void report(const char* message, const std::source_location* where) noexcept {
+void report(const char* message, const varnel::SourceLocation* where) noexcept {
   char name[64] = "<unnamed>";
   pthread_getname_np(pthread_self(), name, sizeof name);
   if (where != nullptr) {
@@ -54,7 +56,7 @@ PyObject* panic_exception_type() {
   return g_panic_type;
 }
 
-void set_panic(const char* message, const std::source_location* where) noexcept {
+void set_panic(const char* message, const varnel::SourceLocation* where) noexcept {
   report(message, where);
   PyObject* type = panic_exception_type();
   if (type == nullptr) uncaught();
@@ -70,6 +72,10 @@ void translate_current_exception() noexcept {
     throw;
   } catch (const ErrorAlreadySet&) {
     if (!PyErr_Occurred()) set_panic("error indicator lost", nullptr);
+  } catch (const varnel::interrupt::Interrupted&) {
+    // The interrupt check stopped the operation; the signal handler's error
+    // (KeyboardInterrupt for Ctrl-C) is already set.
+    if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
   } catch (const varnel::Panic& e) {
     set_panic(e.what(), &e.where());
   } catch (const varnel::IndexError& e) {

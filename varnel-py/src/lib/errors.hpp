@@ -27,7 +27,7 @@ PyObject* panic_exception_type();
 
 /// Reports an internal failure on standard error and sets PanicException with
 /// `message`. `where` may be null when the location is not known.
-void set_panic(const char* message, const std::source_location* where) noexcept;
+void set_panic(const char* message, const varnel::SourceLocation* where) noexcept;
 
 /// Sets the Python error that matches the C++ exception being handled.
 void translate_current_exception() noexcept;

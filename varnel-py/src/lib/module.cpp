@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "errors.hpp"
+#include "interrupt.hpp"
 #include "varnel_object.hpp"
 
 namespace varnel::py {
@@ -28,6 +29,12 @@ PyModuleDef g_module_def = {
     nullptr,
 };
 
+// The interrupt check of the core's long loops: runs on the calling thread,
+// which holds the interpreter lock, and asks the interpreter to run the
+// handlers of pending signals. True when a handler raised (Ctrl-C raises
+// KeyboardInterrupt); the error stays set for the failure translator.
+bool pending_signal_raised() { return PyErr_CheckSignals() != 0; }
+
 PyObject* init_module() {
   return guard([]() -> PyObject* {
     PyInterpreterState* interp = PyInterpreterState_Get();
@@ -45,6 +52,7 @@ PyObject* init_module() {
     if (type == nullptr) throw ErrorAlreadySet{};
     check_status(PyModule_AddObjectRef(module.get(), "Varnel", type));
     g_module = Py_NewRef(module.get());
+    interrupt::set_check(&pending_signal_raised);
     return module.release();
   });
 }

@@ -50,6 +50,7 @@
 #include "error.hpp"
 #include "metrics/hypercube.hpp"
 #include "metrics/sensitivity.hpp"
+#include "interrupt.hpp"
 #include "pool.hpp"
 #include "simd.hpp"
 
@@ -207,6 +208,7 @@ class Search {
 
   // The child F + j of the set F (size k, bitset a).
   void step(unsigned k, const Word* a, unsigned j, bool recurse) {
+    pacer_.tick(p_.words);
     const unsigned kc = k + 1;
     const unsigned e = std::min(p_.top, kc + (p_.n - 1 - j));
     Word* cov_k = level(cov_, kc);
@@ -234,6 +236,7 @@ class Search {
   std::vector<Word> cov_;
   std::vector<Word> all_;
   std::uint64_t filled_ = 0;  // inputs in cov[top]
+  interrupt::Pacer pacer_;     // a checkpoint every 2^16 words of steps
 };
 
 // d*, the largest dimension d such that every input lies in a monochromatic

@@ -8,6 +8,7 @@
 
 #include "auxiliar.hpp"
 #include "metrics/bipartition_walk.hpp"
+#include "interrupt.hpp"
 #include "pool.hpp"
 #include "restriction.hpp"
 
@@ -66,6 +67,7 @@ void walk_on_pool(const FValue& f, const Chunks& chunks, bool with_entropy, Visi
     BipartitionWalker walker(f);
     BalancedMasks masks(n);
     while (true) {
+      interrupt::checkpoint();
       const std::uint64_t c = next.fetch_add(1, std::memory_order_relaxed);
       if (c >= chunks.count) return;
       const std::uint64_t begin = chunks.begin(c);
