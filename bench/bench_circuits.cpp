@@ -36,7 +36,8 @@ double g_cpu_per_word = 1e300;
 template <class Kernel>
 void on_pool(Kernel&& kernel) {
   const double start = cpu_seconds();
-  varnel::pool::parallel_for(kWords, kGrain, [&](std::uint64_t b, std::uint64_t e) { kernel(b, e - b); });
+  varnel::pool::parallel_for(kWords, kGrain,
+                             [&](std::uint64_t b, std::uint64_t e) { kernel(b, e - b); });
   g_cpu_per_word = std::min(g_cpu_per_word, (cpu_seconds() - start) / kWords);
 }
 
@@ -45,10 +46,11 @@ void on_pool(Kernel&& kernel) {
 /// threads at that processor time per word give the last column).
 void rate(const char* name, double ours, double plain, std::size_t plain_words) {
   const double ours_rate = kWords / ours / 1e6, plain_rate = plain_words / plain / 1e6;
-  std::printf("%-32s ours %7.1f M/s   one at a time %6.2f M/s   ratio %5.1fx   cpu %5.1f ns/word"
-              " (2 threads: %5.1f M/s)\n",
-              name, ours_rate, plain_rate, ours_rate / plain_rate, g_cpu_per_word * 1e9,
-              2e-6 / g_cpu_per_word);
+  std::printf(
+      "%-32s ours %7.1f M/s   one at a time %6.2f M/s   ratio %5.1fx   cpu %5.1f ns/word"
+      " (2 threads: %5.1f M/s)\n",
+      name, ours_rate, plain_rate, ours_rate / plain_rate, g_cpu_per_word * 1e9,
+      2e-6 / g_cpu_per_word);
   g_cpu_per_word = 1e300;
   std::fflush(stdout);
 }
@@ -65,8 +67,8 @@ int main() {
   const auto t1 = std::chrono::steady_clock::now();
   const auto& catalogue = opt5::embedded_catalogue();
   const auto t2 = std::chrono::steady_clock::now();
-  std::printf("threads %u; database %.0f ms, catalogue %.0f ms (first use)\n", varnel::pool::num_threads(),
-              std::chrono::duration<double>(t1 - t0).count() * 1e3,
+  std::printf("threads %u; database %.0f ms, catalogue %.0f ms (first use)\n",
+              varnel::pool::num_threads(), std::chrono::duration<double>(t1 - t0).count() * 1e3,
               std::chrono::duration<double>(t2 - t1).count() * 1e3);
   const auto& table = *db.table;
 
@@ -86,7 +88,8 @@ int main() {
     });
   });
   double plain = bench::best_of(1, [&] {
-    for (std::size_t i = 0; i < few; ++i) one[i] = opt5::npn_representant(db, opt5::mirror_word(words[i]));
+    for (std::size_t i = 0; i < few; ++i)
+      one[i] = opt5::npn_representant(db, opt5::mirror_word(words[i]));
   });
   for (std::size_t i = 0; i < few; ++i)
     if (one[i] != reps[i]) return std::printf("representatives disagree at %zu\n", i), 1;
@@ -94,12 +97,13 @@ int main() {
 
   ours = bench::best_of(3, [&] {
     on_pool([&](std::size_t b, std::size_t n) {
-      opt5::canonize_words(in.subspan(b, n), std::span(reps).subspan(b, n), std::span(ts).subspan(b, n),
-                           table);
+      opt5::canonize_words(in.subspan(b, n), std::span(reps).subspan(b, n),
+                           std::span(ts).subspan(b, n), table);
     });
   });
   for (std::size_t i = 0; i < few; ++i)
-    if (opt5::apply_transform(reps[i], ts[i]) != words[i]) return std::printf("transform fails at %zu\n", i), 1;
+    if (opt5::apply_transform(reps[i], ts[i]) != words[i])
+      return std::printf("transform fails at %zu\n", i), 1;
   rate("representatives and transforms", ours, plain, few);
 
   ours = bench::best_of(3, [&] {
@@ -120,7 +124,8 @@ int main() {
     });
   });
   for (std::size_t i = 0; i < few; ++i)
-    if (catalogue.representatives()[classes[i]] != opt5::npn_representant(db, opt5::mirror_word(words[i])))
+    if (catalogue.representatives()[classes[i]] !=
+        opt5::npn_representant(db, opt5::mirror_word(words[i])))
       return std::printf("class indices disagree at %zu\n", i), 1;
   rate("class indices", ours, plain, few);
 
@@ -138,8 +143,9 @@ int main() {
     cpu_count = std::min(cpu_count, cpu_seconds() - start);
   });
   bench::keep(check);
-  std::printf("%-32s %6.0f ns per call (cpu %4.0f ns)   checked gate count %6.0f ns (cpu %4.0f ns)\n",
-              "optimal circuit, one thread", per_call / few * 1e9, cpu_call / few * 1e9,
-              per_count / few * 1e9, cpu_count / few * 1e9);
+  std::printf(
+      "%-32s %6.0f ns per call (cpu %4.0f ns)   checked gate count %6.0f ns (cpu %4.0f ns)\n",
+      "optimal circuit, one thread", per_call / few * 1e9, cpu_call / few * 1e9,
+      per_count / few * 1e9, cpu_count / few * 1e9);
   return 0;
 }

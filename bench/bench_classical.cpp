@@ -73,37 +73,48 @@ int main() {
     const plain::Table t = plain::random_table(n, rng);
     const varnel::FValue f = plain::pack(t);
     std::printf("== spectrum, n = %u (random)\n", n);
-    race("spectral_entropy", 3, 1, [&] { return varnel::spectral_entropy(f); },
-         [&] { return plain::spectral_entropy(t); });
-    race("no_linearity", 3, 1, [&] { return static_cast<std::uint32_t>(varnel::no_linearity(f)); },
-         [&] { return plain::no_linearity(t); });
-    race("degree", 3, 1, [&] { return varnel::degree(f); }, [&] { return plain::degree(t); });
+    race(
+        "spectral_entropy", 3, 1, [&] { return varnel::spectral_entropy(f); },
+        [&] { return plain::spectral_entropy(t); });
+    race(
+        "no_linearity", 3, 1, [&] { return static_cast<std::uint32_t>(varnel::no_linearity(f)); },
+        [&] { return plain::no_linearity(t); });
+    race(
+        "degree", 3, 1, [&] { return varnel::degree(f); }, [&] { return plain::degree(t); });
     // From 13 variables the influences are counts rounded once: the plain side
     // counts the definition one input at a time.
-    race("influence(12)", 3, 1, [&] { return varnel::influence(f, 12); },
-         [&] { return plain::counted_fraction(plain::changes_along(t, 12), n); });
-    race("influence(3)", 3, 1, [&] { return varnel::influence(f, 3); },
-         [&] { return plain::counted_fraction(plain::changes_along(t, 3), n); });
-    race("total_influence", 3, 1, [&] { return varnel::total_influence(f); }, [&] {
-      std::uint64_t sum = 0;
-      for (unsigned var = 0; var < n; ++var) sum += plain::changes_along(t, var);
-      return plain::counted_fraction(sum, n);
-    });
+    race(
+        "influence(12)", 3, 1, [&] { return varnel::influence(f, 12); },
+        [&] { return plain::counted_fraction(plain::changes_along(t, 12), n); });
+    race(
+        "influence(3)", 3, 1, [&] { return varnel::influence(f, 3); },
+        [&] { return plain::counted_fraction(plain::changes_along(t, 3), n); });
+    race(
+        "total_influence", 3, 1, [&] { return varnel::total_influence(f); },
+        [&] {
+          std::uint64_t sum = 0;
+          for (unsigned var = 0; var < n; ++var) sum += plain::changes_along(t, var);
+          return plain::counted_fraction(sum, n);
+        });
 
     std::printf("== sensitivity and frontier, n = %u (random)\n", n);
-    race("max_sensitivity", 5, 1, [&] { return varnel::max_sensitivity(f); },
-         [&] { return plain::max_sensitivity(t); });
-    race("mean_sensitivity", 5, 1, [&] { return varnel::mean_sensitivity(f); },
-         [&] { return plain::mean_sensitivity(t); });
-    race("frontier_size (first call: builds the graph)", 5, 1,
-         [&] {
-           std::optional<varnel::FrontierGraph> cache;
-           return varnel::frontier_size(cache, f);
-         },
-         [&] { return static_cast<std::uint64_t>(plain::frontier_graph(t).edges.size()); });
-    race("max_frontier_size", 5, 1,
-         [&] { return static_cast<std::uint32_t>(varnel::max_frontier_size(f)); },
-         [&] { return plain::max_frontier_size(t); });
+    race(
+        "max_sensitivity", 5, 1, [&] { return varnel::max_sensitivity(f); },
+        [&] { return plain::max_sensitivity(t); });
+    race(
+        "mean_sensitivity", 5, 1, [&] { return varnel::mean_sensitivity(f); },
+        [&] { return plain::mean_sensitivity(t); });
+    race(
+        "frontier_size (first call: builds the graph)", 5, 1,
+        [&] {
+          std::optional<varnel::FrontierGraph> cache;
+          return varnel::frontier_size(cache, f);
+        },
+        [&] { return static_cast<std::uint64_t>(plain::frontier_graph(t).edges.size()); });
+    race(
+        "max_frontier_size", 5, 1,
+        [&] { return static_cast<std::uint32_t>(varnel::max_frontier_size(f)); },
+        [&] { return plain::max_frontier_size(t); });
   }
 
   {
@@ -120,9 +131,10 @@ int main() {
     };
     for (const auto& [name, t] : cases) {
       const varnel::FValue f = plain::pack(t);
-      race(std::string("certificate_complexity ") + name, 5, 1,
-           [&] { return varnel::certificate_complexity(f); },
-           [&] { return plain::certificate_complexity(t); });
+      race(
+          std::string("certificate_complexity ") + name, 5, 1,
+          [&] { return varnel::certificate_complexity(f); },
+          [&] { return plain::certificate_complexity(t); });
     }
   }
 

@@ -169,28 +169,34 @@ int main(int argc, char** argv) {
   for (unsigned n : {12u, 14u, 16u}) {
     const varnel::FValue f = random_function(n, rng, t);
     const int reps = n <= 14 ? 3 : 1;
-    compare("entropy", n, ~0ull, reps, [&] { bench::keep(varnel::entropy(f)); },
-            [&](std::uint64_t limit) { bench::keep(literal_entropy(t, limit)); });
-    compare("entanglement", n, ~0ull, reps, [&] { bench::keep(varnel::entanglement(f)); },
-            [&](std::uint64_t limit) { bench::keep(literal_entanglement(t, limit)); });
+    compare(
+        "entropy", n, ~0ull, reps, [&] { bench::keep(varnel::entropy(f)); },
+        [&](std::uint64_t limit) { bench::keep(literal_entropy(t, limit)); });
+    compare(
+        "entanglement", n, ~0ull, reps, [&] { bench::keep(varnel::entanglement(f)); },
+        [&](std::uint64_t limit) { bench::keep(literal_entanglement(t, limit)); });
   }
   {
     const varnel::FValue f = random_function(16, rng, t);
-    compare("entropy_sets", 16, ~0ull, 1, [&] { bench::keep(varnel::entropy_sets(f)); },
-            [&](std::uint64_t limit) { bench::keep(literal_entropy(t, limit)); });
+    compare(
+        "entropy_sets", 16, ~0ull, 1, [&] { bench::keep(varnel::entropy_sets(f)); },
+        [&](std::uint64_t limit) { bench::keep(literal_entropy(t, limit)); });
     // A structured function: majority, whose forms repeat heavily.
     for (std::size_t x = 0; x < t.size(); ++x) t[x] = __builtin_popcountll(x) > 8;
     const varnel::FValue m = plain::pack(t);
-    compare("entropy majority", 16, ~0ull, 1, [&] { bench::keep(varnel::entropy(m)); },
-            [&](std::uint64_t limit) { bench::keep(literal_entropy(t, limit)); });
+    compare(
+        "entropy majority", 16, ~0ull, 1, [&] { bench::keep(varnel::entropy(m)); },
+        [&](std::uint64_t limit) { bench::keep(literal_entropy(t, limit)); });
   }
   for (unsigned n : {18u, 20u}) {
     const varnel::FValue f = random_function(n, rng, t);
     const std::uint64_t sample = 64ull * varnel::pool::num_threads();
-    compare("entropy", n, sample, 1, [&] { bench::keep(varnel::entropy(f)); },
-            [&](std::uint64_t limit) { bench::keep(literal_entropy(t, limit)); });
-    compare("entanglement", n, sample, 1, [&] { bench::keep(varnel::entanglement(f)); },
-            [&](std::uint64_t limit) { bench::keep(literal_entanglement(t, limit)); });
+    compare(
+        "entropy", n, sample, 1, [&] { bench::keep(varnel::entropy(f)); },
+        [&](std::uint64_t limit) { bench::keep(literal_entropy(t, limit)); });
+    compare(
+        "entanglement", n, sample, 1, [&] { bench::keep(varnel::entanglement(f)); },
+        [&](std::uint64_t limit) { bench::keep(literal_entanglement(t, limit)); });
   }
   std::printf("load at the end: %s\n", load().c_str());
   return 0;

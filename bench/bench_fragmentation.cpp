@@ -62,18 +62,20 @@ plain::Table split_xor(unsigned n, std::mt19937_64& rng) {
 
 void routes(const char* label, const varnel::FValue& f) {
   varnel::SubsetRoutes r;
-  const double wall = bench::best_of(1, [&] { bench::keep(varnel::all_subset_stats(f, true, &r)); });
-  std::printf("  %-40s subsets %8llu: computed %7llu, implied %8llu, walked %8llu (%.3f s)\n", label,
-              static_cast<unsigned long long>(f.size()), static_cast<unsigned long long>(r.computed),
-              static_cast<unsigned long long>(r.implied), static_cast<unsigned long long>(r.walked),
-              wall);
+  const double wall =
+      bench::best_of(1, [&] { bench::keep(varnel::all_subset_stats(f, true, &r)); });
+  std::printf(
+      "  %-40s subsets %8llu: computed %7llu, implied %8llu, walked %8llu (%.3f s)\n", label,
+      static_cast<unsigned long long>(f.size()), static_cast<unsigned long long>(r.computed),
+      static_cast<unsigned long long>(r.implied), static_cast<unsigned long long>(r.walked), wall);
 }
 
 // Our profile against the older route: subset_stats over every subset.
 void against_walk(const std::string& label, const varnel::FValue& f, int reps) {
-  bench::compare("profile vs subset_stats walk, " + label, reps,
-                 [&] { bench::keep(varnel::fragmentation_profile(f)); },
-                 [&] { bench::keep(varnel::subset_stats(f, f.n_vars(), true, true)); });
+  bench::compare(
+      "profile vs subset_stats walk, " + label, reps,
+      [&] { bench::keep(varnel::fragmentation_profile(f)); },
+      [&] { bench::keep(varnel::subset_stats(f, f.n_vars(), true, true)); });
 }
 
 void against_literal(const std::string& label, const plain::Table& t, int reps) {
@@ -84,12 +86,15 @@ void against_literal(const std::string& label, const plain::Table& t, int reps) 
   const auto literal = plain::literal_profile(t);
   float worst = 0;
   for (std::size_t k = 0; k < ours.size(); ++k) {
-    worst = std::max(worst, std::fabs(ours[k] - literal[k]) / std::max(1.0f, std::fabs(literal[k])));
+    worst =
+        std::max(worst, std::fabs(ours[k] - literal[k]) / std::max(1.0f, std::fabs(literal[k])));
   }
-  std::printf("  %s: largest relative difference to the literal profile %.1e\n", label.c_str(), worst);
-  bench::compare("fragmentation_profile " + label, reps,
-                 [&] { bench::keep(varnel::fragmentation_profile(f)); },
-                 [&] { bench::keep(plain::literal_profile(t)); });
+  std::printf("  %s: largest relative difference to the literal profile %.1e\n", label.c_str(),
+              worst);
+  bench::compare(
+      "fragmentation_profile " + label, reps,
+      [&] { bench::keep(varnel::fragmentation_profile(f)); },
+      [&] { bench::keep(plain::literal_profile(t)); });
 }
 
 }  // namespace
@@ -161,28 +166,32 @@ int main(int argc, char** argv) {
     std::printf("literal profile n=20, estimated from a sample: %.0f s (ratio ~%.0fx)\n", literal,
                 literal / ours);
     if (!quick) {
-      bench::compare("profile vs subset_stats walk, n=20 random", 1,
-                     [&] { bench::keep(varnel::fragmentation_profile(f)); },
-                     [&] { bench::keep(varnel::subset_stats(f, 20, true, true)); });
+      bench::compare(
+          "profile vs subset_stats walk, n=20 random", 1,
+          [&] { bench::keep(varnel::fragmentation_profile(f)); },
+          [&] { bench::keep(varnel::subset_stats(f, 20, true, true)); });
     }
     // Single levels: the chosen route against one form_stats per subset.
     const varnel::FValue maj = plain::pack(majority(20));
     const varnel::FValue sx = plain::pack(split_xor(20, rng));
     for (const auto& [name, g] : {std::pair<const char*, const varnel::FValue*>{"random", &f},
-                                  {"majority", &maj}, {"xor of halves", &sx}}) {
+                                  {"majority", &maj},
+                                  {"xor of halves", &sx}}) {
       for (unsigned k : {5u, 10u, 14u, 17u}) {
         if (quick && k != 10) continue;
         const auto masks = varnel::level_masks(20, k);
-        bench::compare("fragmentation_k n=20 " + std::string(name) + " k=" + std::to_string(k) +
-                           " vs form_stats each",
-                       1, [&] { bench::keep(varnel::fragmentation_k(*g, k)); },
-                       [&] {
-                         std::vector<float> h(masks.size());
-                         varnel::pool::parallel_for(masks.size(), 16, [&](std::uint64_t b, std::uint64_t e) {
-                           for (std::uint64_t i = b; i < e; ++i) h[i] = varnel::form_stats(*g, masks[i]).entropy;
-                         });
-                         bench::keep(varnel::level_mean(h, 20, k));
-                       });
+        bench::compare(
+            "fragmentation_k n=20 " + std::string(name) + " k=" + std::to_string(k) +
+                " vs form_stats each",
+            1, [&] { bench::keep(varnel::fragmentation_k(*g, k)); },
+            [&] {
+              std::vector<float> h(masks.size());
+              varnel::pool::parallel_for(masks.size(), 16, [&](std::uint64_t b, std::uint64_t e) {
+                for (std::uint64_t i = b; i < e; ++i)
+                  h[i] = varnel::form_stats(*g, masks[i]).entropy;
+              });
+              bench::keep(varnel::level_mean(h, 20, k));
+            });
       }
     }
   }

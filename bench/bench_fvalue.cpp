@@ -50,10 +50,12 @@ int main() {
   std::printf("table: 2^%u entries; packed %zu bytes, byte-per-entry %zu bytes (%.0fx smaller)\n",
               n, packed.words().size() * 8, table.size(),
               double(table.size()) / double(packed.words().size() * 8));
-  bench::compare("encode 2^24", 5, [&] { bench::keep(varnel::encode(packed)); },
-                 [&] { bench::keep(plain_encode(table)); });
-  bench::compare("decode 2^24", 5, [&] { bench::keep(varnel::decode(raw)); },
-                 [&] { bench::keep(plain_decode(raw)); });
+  bench::compare(
+      "encode 2^24", 5, [&] { bench::keep(varnel::encode(packed)); },
+      [&] { bench::keep(plain_encode(table)); });
+  bench::compare(
+      "decode 2^24", 5, [&] { bench::keep(varnel::decode(raw)); },
+      [&] { bench::keep(plain_decode(raw)); });
 
   {
     const unsigned big = 33;
@@ -68,14 +70,18 @@ int main() {
       bench::keep(w[w.size() / 2]);
     };
     auto parity = [&] { bench::keep(varnel::examples::parity(big).words()[1]); };
-    std::printf("create 2^%u entries (%.0f GiB), load %.1f: writing 1 GiB into mapped memory %.0f ms"
-                " (%.1f GB/s)\n", big, gib, bench::load_average(), floor * 1e3, bw.write / 1e9);
-    for (const auto& [name, fn] : {std::pair<const char*, std::function<void()>>{"  FValue::zeros + one write per word", fill},
+    std::printf(
+        "create 2^%u entries (%.0f GiB), load %.1f: writing 1 GiB into mapped memory %.0f ms"
+        " (%.1f GB/s)\n",
+        big, gib, bench::load_average(), floor * 1e3, bw.write / 1e9);
+    for (const auto& [name, fn] : {std::pair<const char*, std::function<void()>>{
+                                       "  FValue::zeros + one write per word", fill},
                                    {"  parity(33)", parity}}) {
       const double wall = bench::best_of(3, fn);
       const double cpu = bench::cpu_best_of(3, fn);
-      std::printf("%-40s %8.1f ms (cpu %8.1f ms, with the kernel's page zeroing)   %.2fx the write time\n",
-                  name, wall * 1e3, cpu * 1e3, wall / floor);
+      std::printf(
+          "%-40s %8.1f ms (cpu %8.1f ms, with the kernel's page zeroing)   %.2fx the write time\n",
+          name, wall * 1e3, cpu * 1e3, wall / floor);
     }
   }
   return 0;

@@ -126,7 +126,8 @@ void bench_canonicalisation(std::mt19937_64& rng, const opt5::canonisation_table
     std::uint32_t acc = 0;
     for (auto w : many) {
       opt5::transform t;
-      acc += opt5::canonise_circuit_fast(w & 0x7FFFFFFFu, t, table) + static_cast<std::uint32_t>(t[1]);
+      acc +=
+          opt5::canonise_circuit_fast(w & 0x7FFFFFFFu, t, table) + static_cast<std::uint32_t>(t[1]);
     }
     bench::keep(acc);
   });
@@ -136,10 +137,10 @@ void bench_canonicalisation(std::mt19937_64& rng, const opt5::canonisation_table
   bench::keep(acc);
   const double t_cpu = thread_cpu() - c0;
   const double n = static_cast<double>(many.size());
-  std::printf("throughput, one thread, 10M random words: representative %.1f M/s (%.1f ns; "
-              "%.1f ns of thread CPU), with transform %.1f M/s (%.1f ns)\n",
-              1e-6 * n / t_rep, 1e9 * t_rep / n, 1e9 * t_cpu / n, 1e-6 * n / t_tr,
-              1e9 * t_tr / n);
+  std::printf(
+      "throughput, one thread, 10M random words: representative %.1f M/s (%.1f ns; "
+      "%.1f ns of thread CPU), with transform %.1f M/s (%.1f ns)\n",
+      1e-6 * n / t_rep, 1e9 * t_rep / n, 1e9 * t_cpu / n, 1e-6 * n / t_tr, 1e9 * t_tr / n);
 }
 
 void bench_first_call(std::mt19937_64& rng) {
@@ -158,16 +159,18 @@ void bench_first_call(std::mt19937_64& rng) {
     auto db = opt5::make_wrapper(file);
     const double first = seconds_since(start), cpu = thread_cpu() - c0;
     const std::size_t rss1 = rss_bytes();
-    std::printf("first call (parse + table), cold: %.1f ms (%.1f ms thread CPU); %zu keys in %zu "
-                "slots; map %.1f MiB + table %.2f MiB; resident growth %.1f MiB\n",
-                1e3 * first, 1e3 * cpu, db->chains.size(), db->chains.slot_count(),
-                static_cast<double>(db->chains.memory_bytes()) / 1048576.0,
-                static_cast<double>(sizeof(opt5::canonisation_table)) / 1048576.0,
-                static_cast<double>(rss1 - rss0) / 1048576.0);
+    std::printf(
+        "first call (parse + table), cold: %.1f ms (%.1f ms thread CPU); %zu keys in %zu "
+        "slots; map %.1f MiB + table %.2f MiB; resident growth %.1f MiB\n",
+        1e3 * first, 1e3 * cpu, db->chains.size(), db->chains.slot_count(),
+        static_cast<double>(db->chains.memory_bytes()) / 1048576.0,
+        static_cast<double>(sizeof(opt5::canonisation_table)) / 1048576.0,
+        static_cast<double>(rss1 - rss0) / 1048576.0);
   }
   auto plain_table = std::make_unique<opt5::canonisation_table>();
-  bench::compare("first call: parse + table", 3, [&] { bench::keep(opt5::make_wrapper(file)); },
-                 [&] { bench::keep(plain_build(file, *plain_table)); });
+  bench::compare(
+      "first call: parse + table", 3, [&] { bench::keep(opt5::make_wrapper(file)); },
+      [&] { bench::keep(plain_build(file, *plain_table)); });
   const double t_table = bench::best_of(5, [&] { opt5::prepare_table(*plain_table); });
   std::printf("  of which the canonisation table: %.1f ms\n", 1e3 * t_table);
 }
@@ -183,18 +186,19 @@ void bench_lookup(std::mt19937_64& rng) {
   db->chains.for_each([&](std::uint32_t k, const opt5::gatevec_fast& c) { plain_map[k] = c; });
   std::vector<std::uint32_t> queries(100000);
   for (auto& w : queries) w = static_cast<std::uint32_t>(rng());
-  bench::compare("num_gates, 100k random words", 3,
-                 [&] {
-                   std::uint32_t acc = 0;
-                   for (auto w : queries) acc += opt5::num_gates(*db, w);
-                   bench::keep(acc);
-                 },
-                 [&] {
-                   // Brute-force representative and a hash lookup, no check.
-                   std::uint32_t acc = 0;
-                   for (auto w : queries) acc += plain_map.at(plain::npn_walk(w)).length;
-                   bench::keep(acc);
-                 });
+  bench::compare(
+      "num_gates, 100k random words", 3,
+      [&] {
+        std::uint32_t acc = 0;
+        for (auto w : queries) acc += opt5::num_gates(*db, w);
+        bench::keep(acc);
+      },
+      [&] {
+        // Brute-force representative and a hash lookup, no check.
+        std::uint32_t acc = 0;
+        for (auto w : queries) acc += plain_map.at(plain::npn_walk(w)).length;
+        bench::keep(acc);
+      });
 }
 
 }  // namespace

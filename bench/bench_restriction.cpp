@@ -36,15 +36,17 @@ long max_rss_kib() {
   return u.ru_maxrss;
 }
 
-void compare_one(const char* label, const varnel::FValue& f, const plain::Table& t, const Vars& vars,
-                 int reps) {
+void compare_one(const char* label, const varnel::FValue& f, const plain::Table& t,
+                 const Vars& vars, int reps) {
   char name[96];
   std::snprintf(name, sizeof name, "set_entropy %s", label);
-  bench::compare(name, reps, [&] { bench::keep(varnel::set_entropy(f, vars)); },
-                 [&] { bench::keep(plain::literal_set_entropy(t, vars)); });
+  bench::compare(
+      name, reps, [&] { bench::keep(varnel::set_entropy(f, vars)); },
+      [&] { bench::keep(plain::literal_set_entropy(t, vars)); });
   std::snprintf(name, sizeof name, "count_forms %s", label);
-  bench::compare(name, reps, [&] { bench::keep(varnel::count_forms_by_multiple_fixed(f, vars)); },
-                 [&] { bench::keep(plain::literal_count_forms(t, vars)); });
+  bench::compare(
+      name, reps, [&] { bench::keep(varnel::count_forms_by_multiple_fixed(f, vars)); },
+      [&] { bench::keep(plain::literal_count_forms(t, vars)); });
 }
 
 }  // namespace
@@ -69,33 +71,45 @@ int main() {
     const plain::Table t10 = plain::random_table(10, rng);
     const varnel::FValue f10 = plain::pack(t10);
     const Vars v5 = random_vars(10, 5, rng);
-    bench::compare("set_entropy n=10 k=5 (x1000)", 5,
-                   [&] { for (int i = 0; i < 1000; ++i) bench::keep(varnel::set_entropy(f10, v5)); },
-                   [&] { for (int i = 0; i < 1000; ++i) bench::keep(plain::literal_set_entropy(t10, v5)); });
+    bench::compare(
+        "set_entropy n=10 k=5 (x1000)", 5,
+        [&] {
+          for (int i = 0; i < 1000; ++i) bench::keep(varnel::set_entropy(f10, v5));
+        },
+        [&] {
+          for (int i = 0; i < 1000; ++i) bench::keep(plain::literal_set_entropy(t10, v5));
+        });
     const plain::Table t14 = plain::random_table(14, rng);
     const varnel::FValue f14 = plain::pack(t14);
     const Vars v7 = random_vars(14, 7, rng);
-    bench::compare("set_entropy n=14 k=7 (x100)", 3,
-                   [&] { for (int i = 0; i < 100; ++i) bench::keep(varnel::set_entropy(f14, v7)); },
-                   [&] { for (int i = 0; i < 100; ++i) bench::keep(plain::literal_set_entropy(t14, v7)); });
+    bench::compare(
+        "set_entropy n=14 k=7 (x100)", 3,
+        [&] {
+          for (int i = 0; i < 100; ++i) bench::keep(varnel::set_entropy(f14, v7));
+        },
+        [&] {
+          for (int i = 0; i < 100; ++i) bench::keep(plain::literal_set_entropy(t14, v7));
+        });
     // Both sides of a bipartition from one matrix, against two literal calls.
     const Vars a = random_vars(20, 10, rng);
     Vars b;
     for (unsigned v = 0; v < 20; ++v) {
       if (std::find(a.begin(), a.end(), v) == a.end()) b.push_back(v);
     }
-    bench::compare("bipartition_stats n=20 10|10", 3,
-                   [&] { bench::keep(varnel::bipartition_stats(f, mask_of(a))); },
-                   [&] {
-                     bench::keep(plain::literal_set_entropy(t, a));
-                     bench::keep(plain::literal_set_entropy(t, b));
-                   });
-    bench::compare("bipartition_stats vs 2x form_stats n=20", 5,
-                   [&] { bench::keep(varnel::bipartition_stats(f, mask_of(a))); },
-                   [&] {
-                     bench::keep(varnel::form_stats(f, mask_of(a)));
-                     bench::keep(varnel::form_stats(f, mask_of(b)));
-                   });
+    bench::compare(
+        "bipartition_stats n=20 10|10", 3,
+        [&] { bench::keep(varnel::bipartition_stats(f, mask_of(a))); },
+        [&] {
+          bench::keep(plain::literal_set_entropy(t, a));
+          bench::keep(plain::literal_set_entropy(t, b));
+        });
+    bench::compare(
+        "bipartition_stats vs 2x form_stats n=20", 5,
+        [&] { bench::keep(varnel::bipartition_stats(f, mask_of(a))); },
+        [&] {
+          bench::keep(varnel::form_stats(f, mask_of(a)));
+          bench::keep(varnel::form_stats(f, mask_of(b)));
+        });
   }
 
   // Every subset: the walk against one call per subset, and against the
@@ -103,23 +117,25 @@ int main() {
   {
     const plain::Table t = plain::random_table(12, rng);
     const varnel::FValue f = plain::pack(t);
-    bench::compare("subset_stats n=12 (all 4096 subsets)", 3,
-                   [&] { bench::keep(varnel::subset_stats(f, 12)); },
-                   [&] {
-                     for (varnel::VarMask m = 0; m < 4096; ++m) {
-                       Vars vars;
-                       for (unsigned v = 0; v < 12; ++v) {
-                         if ((m >> v) & 1u) vars.push_back(v);
-                       }
-                       bench::keep(plain::literal_set_entropy(t, vars));
-                     }
-                   });
+    bench::compare(
+        "subset_stats n=12 (all 4096 subsets)", 3,
+        [&] { bench::keep(varnel::subset_stats(f, 12)); },
+        [&] {
+          for (varnel::VarMask m = 0; m < 4096; ++m) {
+            Vars vars;
+            for (unsigned v = 0; v < 12; ++v) {
+              if ((m >> v) & 1u) vars.push_back(v);
+            }
+            bench::keep(plain::literal_set_entropy(t, vars));
+          }
+        });
     const varnel::FValue f16 = plain::pack(plain::random_table(16, rng));
-    bench::compare("subset_stats n=16 vs form_stats per subset", 1,
-                   [&] { bench::keep(varnel::subset_stats(f16, 16)); },
-                   [&] {
-                     for (varnel::VarMask m = 0; m < (1u << 16); ++m) bench::keep(varnel::form_stats(f16, m));
-                   });
+    bench::compare(
+        "subset_stats n=16 vs form_stats per subset", 1,
+        [&] { bench::keep(varnel::subset_stats(f16, 16)); },
+        [&] {
+          for (varnel::VarMask m = 0; m < (1u << 16); ++m) bench::keep(varnel::form_stats(f16, m));
+        });
     // Structured functions, whose forms repeat: majority, and a random
     // function of 10 of the 16 variables.
     plain::Table majority(std::size_t{1} << 16), partial(std::size_t{1} << 16);
@@ -128,17 +144,20 @@ int main() {
       majority[x] = std::popcount(x) > 8;
       partial[x] = g[((x >> 3) & 0x3FF)];
     }
-    for (const auto& [label, table] : {std::pair{"majority", &majority}, std::pair{"partial", &partial}}) {
+    for (const auto& [label, table] :
+         {std::pair{"majority", &majority}, std::pair{"partial", &partial}}) {
       const varnel::FValue fs = plain::pack(*table);
-      bench::compare(std::string("subset_stats n=16 ") + label + " vs per subset", 1,
-                     [&] { bench::keep(varnel::subset_stats(fs, 16)); },
-                     [&] {
-                       for (varnel::VarMask m = 0; m < (1u << 16); ++m) bench::keep(varnel::form_stats(fs, m));
-                     });
+      bench::compare(
+          std::string("subset_stats n=16 ") + label + " vs per subset", 1,
+          [&] { bench::keep(varnel::subset_stats(fs, 16)); },
+          [&] {
+            for (varnel::VarMask m = 0; m < (1u << 16); ++m) bench::keep(varnel::form_stats(fs, m));
+          });
     }
-    bench::compare("subset_stats n=16 parallel vs serial", 1,
-                   [&] { bench::keep(varnel::subset_stats(f16, 16, true, true)); },
-                   [&] { bench::keep(varnel::subset_stats(f16, 16, true, false)); });
+    bench::compare(
+        "subset_stats n=16 parallel vs serial", 1,
+        [&] { bench::keep(varnel::subset_stats(f16, 16, true, true)); },
+        [&] { bench::keep(varnel::subset_stats(f16, 16, true, false)); });
   }
 
   // n = 24 with 12 fixed variables: our time and memory first, then the literal run.
@@ -156,7 +175,8 @@ int main() {
     std::printf("n=24 k=12: packed table %zu KiB; peak memory growth during our calls %ld KiB\n",
                 f.words().size() * 8 / 1024, after - before);
     const plain::Table t = plain::unpack(f);
-    const double literal = bench::best_of(1, [&] { bench::keep(plain::literal_set_entropy(t, vars)); });
+    const double literal =
+        bench::best_of(1, [&] { bench::keep(plain::literal_set_entropy(t, vars)); });
     bench::report("set_entropy n=24 k=12", ours, literal);
     const double literal_count =
         bench::best_of(1, [&] { bench::keep(plain::literal_count_forms(t, vars)); });

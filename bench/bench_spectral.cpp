@@ -56,12 +56,15 @@ void spectral_line(const std::string& name, unsigned n, const bench::Bandwidth& 
   // Pass 1 writes and pass 2 reads 2 bytes per entry; the table is read once.
   // The rate is per second of processor time, which on a loaded machine is
   // what a quiet run's wall clock would show.
-  const double bytes = 4.0 * std::ldexp(1.0, static_cast<int>(n)) + std::ldexp(1.0, static_cast<int>(n) - 3);
-  std::printf("%-34s 1 thread %8.2f ms (cpu %7.2f)  2 threads %8.2f ms  scaling %4.2fx (load %.1f)"
-              "  %5.1f GB/s = %3.0f%% of read bw",
-              name.c_str(), one * 1e3, cpu * 1e3, two * 1e3, one / two, load1, bytes / cpu / 1e9,
-              100.0 * bytes / cpu / bw.read);
-  if (plain_secs > 0) std::printf("  plain %9.1f ms ratio %6.1fx", plain_secs * 1e3, plain_secs / one);
+  const double bytes =
+      4.0 * std::ldexp(1.0, static_cast<int>(n)) + std::ldexp(1.0, static_cast<int>(n) - 3);
+  std::printf(
+      "%-34s 1 thread %8.2f ms (cpu %7.2f)  2 threads %8.2f ms  scaling %4.2fx (load %.1f)"
+      "  %5.1f GB/s = %3.0f%% of read bw",
+      name.c_str(), one * 1e3, cpu * 1e3, two * 1e3, one / two, load1, bytes / cpu / 1e9,
+      100.0 * bytes / cpu / bw.read);
+  if (plain_secs > 0)
+    std::printf("  plain %9.1f ms ratio %6.1fx", plain_secs * 1e3, plain_secs / one);
   std::printf("\n");
   std::fflush(stdout);
 }
@@ -74,8 +77,9 @@ int main(int argc, char** argv) {
   const bench::Bandwidth bw = bench::measure_bandwidth();
   bench::print_machine(bw);
 
-  std::printf("== spectral family on random tables (plain: int64 transform of a byte-per-entry"
-              " sign vector)\n");
+  std::printf(
+      "== spectral family on random tables (plain: int64 transform of a byte-per-entry"
+      " sign vector)\n");
   for (unsigned n : {20u, 22u, 24u, 26u}) {
     if (quick && n > 24) break;
     const plain::Table t = plain::random_table(n, rng);
@@ -84,17 +88,22 @@ int main(int argc, char** argv) {
     const int reps = n <= 24 ? 5 : 3;
     float plain_h = 0;
     std::uint64_t plain_nl = 0, plain_d = 0;
-    const double t_h = with_plain ? bench::best_of(1, [&] { plain_h = plain::spectral_entropy_accurate(t); }) : 0;
-    const double t_nl = with_plain ? bench::best_of(1, [&] { plain_nl = plain::no_linearity_exact(t); }) : 0;
+    const double t_h =
+        with_plain ? bench::best_of(1, [&] { plain_h = plain::spectral_entropy_accurate(t); }) : 0;
+    const double t_nl =
+        with_plain ? bench::best_of(1, [&] { plain_nl = plain::no_linearity_exact(t); }) : 0;
     const double t_d = with_plain ? bench::best_of(1, [&] { plain_d = plain::degree(t); }) : 0;
     const std::string tag = " n=" + std::to_string(n);
-    spectral_line("spectral_entropy" + tag, n, bw, reps,
-                  [&](unsigned th) { return varnel::spectral_entropy_on(f, th); }, t_h);
-    spectral_line("no_linearity" + tag, n, bw, reps,
-                  [&](unsigned th) { return varnel::no_linearity_on(f, th); }, t_nl);
+    spectral_line(
+        "spectral_entropy" + tag, n, bw, reps,
+        [&](unsigned th) { return varnel::spectral_entropy_on(f, th); }, t_h);
+    spectral_line(
+        "no_linearity" + tag, n, bw, reps,
+        [&](unsigned th) { return varnel::no_linearity_on(f, th); }, t_nl);
     const varnel::FValue g = without_top(n, rng);
-    spectral_line("degree (top coefficient zero)" + tag, n, bw, reps,
-                  [&](unsigned th) { return varnel::degree_on(g, th); }, 0);
+    spectral_line(
+        "degree (top coefficient zero)" + tag, n, bw, reps,
+        [&](unsigned th) { return varnel::degree_on(g, th); }, 0);
     const double top = bench::best_of(reps, [&] { bench::keep(varnel::degree(f)); });
     std::printf("%-34s %8.3f ms (top coefficient set: one pass over the packed table)",
                 ("degree" + tag).c_str(), top * 1e3);
@@ -124,11 +133,13 @@ int main(int argc, char** argv) {
     };
     const double secs = bench::best_of(5, first_call);
     const double cpu = bench::cpu_best_of(5, first_call);
-    std::printf("%-34s %9.3f ms (cpu %8.3f)  per entry %5.2f ns  growth %5.2fx (cpu), extra memory 0 per entry"
-                " (load %.1f)",
-                ("frontier_size n=" + std::to_string(n)).c_str(), secs * 1e3, cpu * 1e3,
-                cpu * 1e9 / std::ldexp(1.0, static_cast<int>(n)), previous > 0 ? cpu / previous : 0.0,
-                bench::load_average());
+    std::printf(
+        "%-34s %9.3f ms (cpu %8.3f)  per entry %5.2f ns  growth %5.2fx (cpu), extra memory 0 per "
+        "entry"
+        " (load %.1f)",
+        ("frontier_size n=" + std::to_string(n)).c_str(), secs * 1e3, cpu * 1e3,
+        cpu * 1e9 / std::ldexp(1.0, static_cast<int>(n)), previous > 0 ? cpu / previous : 0.0,
+        bench::load_average());
     previous = cpu;
     if (n <= (quick ? 20u : 24u)) {
       std::uint64_t want = 0;

@@ -24,8 +24,8 @@ double best_of(int reps, F&& f) {
 
 /// Prints one comparison line: name, our time, the plain time, plain / ours.
 inline void report(const std::string& name, double ours, double plain) {
-  std::printf("%-48s ours %10.3f ms   plain %10.3f ms   ratio %8.1fx\n", name.c_str(),
-              ours * 1e3, plain * 1e3, plain / ours);
+  std::printf("%-48s ours %10.3f ms   plain %10.3f ms   ratio %8.1fx\n", name.c_str(), ours * 1e3,
+              plain * 1e3, plain / ours);
   std::fflush(stdout);
 }
 

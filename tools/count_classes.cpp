@@ -55,8 +55,9 @@ int main(int argc, char** argv) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("normal words: %llu; distinct representatives: %llu%s\n",
               static_cast<unsigned long long>(words), static_cast<unsigned long long>(classes),
-              bits == 31 ? (classes == 616126 ? " (expected 616,126: OK)" : " (expected 616,126: WRONG)")
-                         : "");
+              bits == 31
+                  ? (classes == 616126 ? " (expected 616,126: OK)" : " (expected 616,126: WRONG)")
+                  : "");
   std::printf("representatives above their word: %llu\n",
               static_cast<unsigned long long>(bad.load()));
   std::printf("time: %.1f s on %u threads (%.1f ns per word per thread)\n", secs,

@@ -25,7 +25,8 @@ const wrapper& embedded_database() {
   static const wrapper* db = nullptr;
   std::call_once(once, [] {
     const auto bytes = embedded_chains();
-    if (bytes.empty()) throw std::runtime_error("the chain database is not built into this program");
+    if (bytes.empty())
+      throw std::runtime_error("the chain database is not built into this program");
     db = make_wrapper(bytes).release();
   });
   return *db;

@@ -125,7 +125,8 @@ std::uint16_t code_of(const position_map& sigma, bool complement) {
     image[b] = static_cast<std::uint8_t>(__builtin_ctz(x));
   }
   for (unsigned i = 0; i < 24; ++i)
-    if (kPerms[i] == image) return static_cast<std::uint16_t>(i | (c << 5) | (complement ? 1u << 9 : 0u));
+    if (kPerms[i] == image)
+      return static_cast<std::uint16_t>(i | (c << 5) | (complement ? 1u << 9 : 0u));
   broken("a transform is not a permutation of the input bits");
 }
 
@@ -181,8 +182,8 @@ constexpr int kStates = 384;
 /// shortest path between every pair of them. Built once per table.
 struct TransformGraph {
   std::array<std::array<std::int16_t, 10>, kStates> next{};  // next[s][i]: s after move i
-  std::vector<std::uint8_t> dist;                             // kStates x kStates
-  std::vector<std::uint8_t> first;  // index of the first move on a shortest path
+  std::vector<std::uint8_t> dist;                            // kStates x kStates
+  std::vector<std::uint8_t> first;             // index of the first move on a shortest path
   std::array<std::int16_t, kStates> order{};   // breadth-first order from the identity
   std::array<std::int16_t, kStates> parent{};  // parent in that order
   std::array<std::int8_t, kStates> via{};      // move index from the parent
@@ -224,7 +225,8 @@ struct TransformGraph {
           d[t] = static_cast<std::uint8_t>(d[s] + 1);
           f[t] = s == src ? static_cast<std::uint8_t>(i) : f[s];
           queue[tail++] = static_cast<std::int16_t>(t);
-          if (src == 0) parent[t] = static_cast<std::int16_t>(s), via[t] = static_cast<std::int8_t>(i);
+          if (src == 0)
+            parent[t] = static_cast<std::int16_t>(s), via[t] = static_cast<std::int8_t>(i);
         }
       }
       if (src == 0) std::copy(queue.begin(), queue.end(), order.begin());
@@ -362,14 +364,15 @@ inline ranking rank_halves(std::uint32_t f, const canonisation_table& table) {
   alignas(16) std::uint16_t half[8];
   _mm_store_si128(reinterpret_cast<__m128i*>(half), halves);
   const std::uint8_t* const index = table.class_index;
-  const __m128i ranks = _mm_set_epi16(
-      index[half[7]], index[half[6]], index[half[5]], index[half[4]],
-      index[half[3]], index[half[2]], index[half[1]], index[half[0]]);
+  const __m128i ranks =
+      _mm_set_epi16(index[half[7]], index[half[6]], index[half[5]], index[half[4]], index[half[3]],
+                    index[half[2]], index[half[1]], index[half[0]]);
   const std::uint32_t hi4 = r[4] >> 16, lo4 = r[4] & 0xFFFFu;
   const std::uint32_t rank8 = index[(hi4 ^ (0u - (hi4 >> 15))) & 0x7FFFu];
   const std::uint32_t rank9 = index[(lo4 ^ (0u - (lo4 >> 15))) & 0x7FFFu];
-  const std::uint32_t least = std::min(
-      {static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_minpos_epu16(ranks)) & 0xFFFF), rank8, rank9});
+  const std::uint32_t least =
+      std::min({static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_minpos_epu16(ranks)) & 0xFFFF),
+                rank8, rank9});
   // Bit 2c set: candidate c reaches the least representative.
   unsigned candidates = static_cast<unsigned>(_mm_movemask_epi8(
                             _mm_cmpeq_epi16(ranks, _mm_set1_epi16(static_cast<short>(least))))) &

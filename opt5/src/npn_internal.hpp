@@ -27,22 +27,22 @@ struct MoveOps {
 };
 
 inline constexpr MoveOps kMoves[16] = {
-    {0, 0, 0, 0, 0, 0},                               // 0: none
-    {0x00F000F0u, 0, 0x00000F00u, 0, 4, 4},           // 1: variables 2, 3; t[2], t[3]
-    {0x0C0C0C0Cu, 0, 0x0000F000u, 0, 2, 4},           // 2: variables 1, 2; t[3], t[4]
-    {0x22222222u, 0, 0x000F0000u, 0, 1, 4},           // 3: variables 0, 1; t[4], t[5]
-    {0x00CC00CCu, 0, 0x00000F00u, 0, 6, 8},           // 4: variables 1, 3; t[2], t[4]
-    {0x0A0A0A0Au, 0, 0x0000F000u, 0, 3, 8},           // 5: variables 0, 2; t[3], t[5]
-    {0x00AA00AAu, 0, 0x00000F00u, 0, 7, 12},          // 6: variables 0, 3; t[2], t[5]
-    {0x00FF00FFu, ~0u, 0, 0x00000801u, 8, 0},         // 7: as 8, output complemented
-    {0x00FF00FFu, 0, 0, 0x00000800u, 8, 0},           // 8: variable 3; -t[2]
-    {0x0F0F0F0Fu, ~0u, 0, 0x00008001u, 4, 0},         // 9: as 10, output complemented
-    {0x0F0F0F0Fu, 0, 0, 0x00008000u, 4, 0},           // 10: variable 2; -t[3]
-    {0x33333333u, ~0u, 0, 0x00080001u, 2, 0},         // 11: as 12, output complemented
-    {0x33333333u, 0, 0, 0x00080000u, 2, 0},           // 12: variable 1; -t[4]
-    {0x55555555u, ~0u, 0, 0x00800001u, 1, 0},         // 13: as 14, output complemented
-    {0x55555555u, 0, 0, 0x00800000u, 1, 0},           // 14: variable 0; -t[5]
-    {0, 0, 0, 0, 0, 0},                               // 15: none
+    {0, 0, 0, 0, 0, 0},                        // 0: none
+    {0x00F000F0u, 0, 0x00000F00u, 0, 4, 4},    // 1: variables 2, 3; t[2], t[3]
+    {0x0C0C0C0Cu, 0, 0x0000F000u, 0, 2, 4},    // 2: variables 1, 2; t[3], t[4]
+    {0x22222222u, 0, 0x000F0000u, 0, 1, 4},    // 3: variables 0, 1; t[4], t[5]
+    {0x00CC00CCu, 0, 0x00000F00u, 0, 6, 8},    // 4: variables 1, 3; t[2], t[4]
+    {0x0A0A0A0Au, 0, 0x0000F000u, 0, 3, 8},    // 5: variables 0, 2; t[3], t[5]
+    {0x00AA00AAu, 0, 0x00000F00u, 0, 7, 12},   // 6: variables 0, 3; t[2], t[5]
+    {0x00FF00FFu, ~0u, 0, 0x00000801u, 8, 0},  // 7: as 8, output complemented
+    {0x00FF00FFu, 0, 0, 0x00000800u, 8, 0},    // 8: variable 3; -t[2]
+    {0x0F0F0F0Fu, ~0u, 0, 0x00008001u, 4, 0},  // 9: as 10, output complemented
+    {0x0F0F0F0Fu, 0, 0, 0x00008000u, 4, 0},    // 10: variable 2; -t[3]
+    {0x33333333u, ~0u, 0, 0x00080001u, 2, 0},  // 11: as 12, output complemented
+    {0x33333333u, 0, 0, 0x00080000u, 2, 0},    // 12: variable 1; -t[4]
+    {0x55555555u, ~0u, 0, 0x00800001u, 1, 0},  // 13: as 14, output complemented
+    {0x55555555u, 0, 0, 0x00800000u, 1, 0},    // 14: variable 0; -t[5]
+    {0, 0, 0, 0, 0, 0},                        // 15: none
 };
 
 /// Move m (0..15) applied to a word.

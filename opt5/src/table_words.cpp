@@ -77,17 +77,19 @@ void representatives_of_words(std::span<const std::uint32_t> words,
 
 void gates_of_words(std::span<const std::uint32_t> words, std::span<std::uint8_t> gates,
                     const class_catalogue& catalogue, const canonisation_table& table) {
-  by_blocks(words, catalogue, table, [&](std::size_t start, const std::uint32_t* reps, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i)
-      gates[start + i] = static_cast<std::uint8_t>(catalogue.gates_of(reps[i]));
-  });
+  by_blocks(words, catalogue, table,
+            [&](std::size_t start, const std::uint32_t* reps, std::size_t n) {
+              for (std::size_t i = 0; i < n; ++i)
+                gates[start + i] = static_cast<std::uint8_t>(catalogue.gates_of(reps[i]));
+            });
 }
 
 void classes_of_words(std::span<const std::uint32_t> words, std::span<std::uint32_t> classes,
                       const class_catalogue& catalogue, const canonisation_table& table) {
-  by_blocks(words, catalogue, table, [&](std::size_t start, const std::uint32_t* reps, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) classes[start + i] = catalogue.index_of(reps[i]);
-  });
+  by_blocks(words, catalogue, table,
+            [&](std::size_t start, const std::uint32_t* reps, std::size_t n) {
+              for (std::size_t i = 0; i < n; ++i) classes[start + i] = catalogue.index_of(reps[i]);
+            });
 }
 
 }  // namespace opt5

@@ -87,7 +87,7 @@ inline constexpr char kRecordOperator[4] = {'&', '|', '+', '\\'};
 /// normal word appears, and for each class whose representative appears one
 /// chain computing the representative.
 struct SmallDatabase {
-  std::unordered_map<std::uint32_t, unsigned> level;  // normal word -> exact cost
+  std::unordered_map<std::uint32_t, unsigned> level;      // normal word -> exact cost
   std::map<std::uint32_t, std::vector<unsigned>> chains;  // representative -> record fields
   std::vector<std::uint8_t> bytes;                        // the records, by representative
 };

@@ -97,8 +97,7 @@ TEST(KSubsets, EveryListIsTheLexicographicEnumeration) {
     // even n, variable 0 and the (n/2 - 1)-subsets of 1..n-1.
     const std::vector<std::uint64_t> balanced = varnel::balanced_subset_masks(n);
     const unsigned k = n % 2 == 1 ? n / 2 : n / 2 - 1;
-    const std::vector<std::uint64_t> level =
-        varnel::level_masks(n % 2 == 1 ? n : n - 1, k);
+    const std::vector<std::uint64_t> level = varnel::level_masks(n % 2 == 1 ? n : n - 1, k);
     ASSERT_EQ(balanced.size(), level.size()) << n;
     for (std::size_t i = 0; i < level.size(); ++i) {
       ASSERT_EQ(balanced[i], n % 2 == 1 ? level[i] : 1 | (level[i] << 1)) << n << " " << i;

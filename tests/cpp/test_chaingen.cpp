@@ -26,15 +26,24 @@ const std::vector<std::array<int, 32>>& transforms() {
 // cofactors, where the stabiliser search does the work.
 std::vector<std::uint32_t> sample_words(unsigned seed, int n) {
   std::mt19937_64 rng(seed);
-  std::vector<std::uint32_t> out = {0u, 0xFFFFFFFFu, 0x0000FFFFu, 0x55555555u, 0x69969669u, 0x96696996u,
-                                    0x00000001u, 0x7FFFFFFFu, 0x00FF00FFu ^ 0x0F0F0F0Fu, 0x0000F00Fu};
+  std::vector<std::uint32_t> out = {0u,          0xFFFFFFFFu, 0x0000FFFFu,
+                                    0x55555555u, 0x69969669u, 0x96696996u,
+                                    0x00000001u, 0x7FFFFFFFu, 0x00FF00FFu ^ 0x0F0F0F0Fu,
+                                    0x0000F00Fu};
   while (static_cast<int>(out.size()) < n) {
     std::uint32_t w = static_cast<std::uint32_t>(rng());
     switch (out.size() % 4) {
-      case 1: w &= static_cast<std::uint32_t>(rng()); break;
-      case 2: w &= static_cast<std::uint32_t>(rng() & rng()); break;
-      case 3: w = (w & 0xFFFF) * 0x10001u; break;  // equal halves
-      default: break;
+      case 1:
+        w &= static_cast<std::uint32_t>(rng());
+        break;
+      case 2:
+        w &= static_cast<std::uint32_t>(rng() & rng());
+        break;
+      case 3:
+        w = (w & 0xFFFF) * 0x10001u;
+        break;  // equal halves
+      default:
+        break;
     }
     out.push_back(w);
   }

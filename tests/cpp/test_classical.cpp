@@ -68,7 +68,8 @@ TEST_P(BothPaths, SpectralMeasuresMatchTheReference) {
       const std::vector<float> want = plain::coefficients(c.table);
       const std::vector<float> got = varnel::fourier_coeficients(f);
       ASSERT_EQ(got.size(), want.size());
-      for (std::size_t s = 0; s < want.size(); ++s) ASSERT_EQ(float_bits(got[s]), float_bits(want[s])) << s;
+      for (std::size_t s = 0; s < want.size(); ++s)
+        ASSERT_EQ(float_bits(got[s]), float_bits(want[s])) << s;
       EXPECT_SAME_FLOAT(varnel::spectral_entropy(f), plain::spectral_entropy(c.table));
       EXPECT_EQ(varnel::no_linearity(f), plain::no_linearity(c.table));
       EXPECT_EQ(varnel::degree(f), plain::degree(c.table));
@@ -146,7 +147,8 @@ TEST(Spectral, KnownValues) {
     EXPECT_EQ(varnel::degree(f), n) << n;  // every coefficient of a bent function is non-zero
   }
   for (unsigned n = 1; n <= 14; ++n) {
-    const FValue parity = plain::pack(plain::make_table(n, [](std::size_t x) { return std::popcount(x) & 1; }));
+    const FValue parity =
+        plain::pack(plain::make_table(n, [](std::size_t x) { return std::popcount(x) & 1; }));
     EXPECT_EQ(varnel::degree(parity), n);
     EXPECT_EQ(varnel::no_linearity(parity), 0u);
     EXPECT_SAME_FLOAT(varnel::spectral_entropy(parity), -0.0f);
@@ -250,8 +252,8 @@ TEST_P(BothPaths, InfluencesOfLargeTablesAreTheRoundedCounts) {
 TEST_P(BothPaths, SensitivityOfLargeTablesMatchesTheReference) {
   std::mt19937_64 rng(22);
   for (unsigned n : {13u, 16u, 18u}) {
-    for (const auto& t : {plain::random_table(n, rng), plain::biased(n, 0.02, rng),
-                          plain::threshold(n, n / 2)}) {
+    for (const auto& t :
+         {plain::random_table(n, rng), plain::biased(n, 0.02, rng), plain::threshold(n, n / 2)}) {
       const FValue f = plain::pack(t);
       EXPECT_EQ(varnel::max_sensitivity(f), plain::max_sensitivity(t)) << n;
       EXPECT_SAME_FLOAT(varnel::mean_sensitivity(f), plain::mean_sensitivity(t));
@@ -317,12 +319,14 @@ TEST(Frontier, GraphMatchesTheReferenceEdgeList) {
 TEST(Frontier, KnownGraphs) {
   const FValue maj3 = plain::pack({0, 0, 0, 1, 0, 1, 1, 1});
   std::vector<std::pair<std::uint64_t, std::uint64_t>> edges;
-  varnel::frontier_graph(maj3).for_each_edge(maj3, [&](auto x, auto y) { edges.emplace_back(x, y); });
+  varnel::frontier_graph(maj3).for_each_edge(maj3,
+                                             [&](auto x, auto y) { edges.emplace_back(x, y); });
   EXPECT_EQ(edges, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{
                        {1, 3}, {1, 5}, {2, 3}, {2, 6}, {4, 5}, {4, 6}}));
   EXPECT_EQ(varnel::max_frontier_size(maj3), 12u);
   for (unsigned n = 1; n <= 14; ++n) {
-    const FValue parity = plain::pack(plain::make_table(n, [](std::size_t x) { return std::popcount(x) & 1; }));
+    const FValue parity =
+        plain::pack(plain::make_table(n, [](std::size_t x) { return std::popcount(x) & 1; }));
     const std::uint64_t all = std::uint64_t{n} << (n - 1);
     EXPECT_EQ(varnel::frontier_graph(parity).edge_count(), all);
     EXPECT_EQ(varnel::max_frontier_size(parity), all);
@@ -339,7 +343,8 @@ TEST(Frontier, CacheIsFilledOnceAndKept) {
   ASSERT_TRUE(cache.has_value());
   // A filled cache is used as it is: a graph planted from another table is
   // what the count comes from, so nothing was rebuilt.
-  cache.emplace(plain::pack(plain::make_table(3, [](std::size_t x) { return std::popcount(x) & 1; })));
+  cache.emplace(
+      plain::pack(plain::make_table(3, [](std::size_t x) { return std::popcount(x) & 1; })));
   EXPECT_EQ(varnel::frontier_size(cache, f), 12u);
 }
 
@@ -369,7 +374,8 @@ TEST(Certificate, ReferenceAgreesWithTheDefinition) {
   std::mt19937_64 rng(41);
   for (unsigned n = 0; n <= 6; ++n) {
     for (const auto& c : plain::corpus(n, rng)) {
-      ASSERT_EQ(plain::certificate_complexity(c.table), plain::certificate_by_subcubes(c.table)) << c.name;
+      ASSERT_EQ(plain::certificate_complexity(c.table), plain::certificate_by_subcubes(c.table))
+          << c.name;
     }
   }
 }
@@ -383,8 +389,8 @@ TEST(Certificate, MatchesTheReferenceOnBothPaths) {
     for (const auto& c : plain::corpus(n, rng, n <= full ? 4 : 0)) {
       const bool cheap = c.name.ends_with("tribes") || c.name.ends_with("junta") ||
                          c.name.ends_with("dictator") || c.name.ends_with("one point");
-      const bool medium = c.name.ends_with("threshold") ||
-                          (n == full + 1 && c.name.ends_with("majority"));
+      const bool medium =
+          c.name.ends_with("threshold") || (n == full + 1 && c.name.ends_with("majority"));
       if (n > full && !(cheap || (medium && !kSanitized))) continue;
       SCOPED_TRACE(c.name);
       const FValue f = plain::pack(c.table);
@@ -495,8 +501,11 @@ TEST(Certificate, PointValuesMatchTheReference) {
 }
 
 TEST(Certificate, InvalidInputsAreInternalFailures) {
-  expect_panic([] { varnel::point_certificate_complexity(plain::pack({0, 1}), 2); },
-               "index out of bounds: the len is 2 but the index is 2");
+  expect_panic(
+      [] {
+        varnel::point_certificate_complexity(plain::pack({0, 1}), 2);
+      },
+      "index out of bounds: the len is 2 but the index is 2");
   const std::vector<std::uint64_t> with_zero = {1, 0};
   expect_panic([&] { varnel::minimum_certificate_size(with_zero, 3); },
                "a difference mask without variables cannot be met");

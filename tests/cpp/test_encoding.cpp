@@ -131,9 +131,15 @@ TEST(Decoding, MutatedInputsMatchPlainDecoder) {
     const int edits = rng() % 4;
     for (int e = 0; e < edits; ++e) {
       switch (rng() % 4) {
-        case 0: raw[rng() % raw.size()] = static_cast<std::uint8_t>(rng()); break;
-        case 1: raw.resize(rng() % (raw.size() + 1)); break;
-        case 2: raw.push_back(static_cast<std::uint8_t>(rng() % 3)); break;
+        case 0:
+          raw[rng() % raw.size()] = static_cast<std::uint8_t>(rng());
+          break;
+        case 1:
+          raw.resize(rng() % (raw.size() + 1));
+          break;
+        case 2:
+          raw.push_back(static_cast<std::uint8_t>(rng() % 3));
+          break;
         default:
           if (!raw.empty()) raw[rng() % raw.size()] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
       }

@@ -23,10 +23,10 @@ namespace {
 // function of some of the variables, a biased one, parity, a constant.
 plain::Table test_table(unsigned n, std::mt19937_64& rng) {
   using plain::Shape;
-  return plain::mixed_table(n,
-                            {Shape::random, Shape::random, Shape::junta, Shape::biased,
-                             Shape::parity, Shape::constant},
-                            rng);
+  return plain::mixed_table(
+      n,
+      {Shape::random, Shape::random, Shape::junta, Shape::biased, Shape::parity, Shape::constant},
+      rng);
 }
 
 bool same_bits(float a, float b) { return plain::float_bits(a) == plain::float_bits(b); }
@@ -72,8 +72,8 @@ TEST(BalancedMasks, SeekAndStepFollowTheEnumeration) {
 }
 
 TEST(BalancedMasks, CountsOfLargeEnumerations) {
-  EXPECT_EQ(varnel::BalancedMasks(20).count(), 92378u);    // C(19, 9)
-  EXPECT_EQ(varnel::BalancedMasks(21).count(), 352716u);   // C(21, 10)
+  EXPECT_EQ(varnel::BalancedMasks(20).count(), 92378u);                 // C(19, 9)
+  EXPECT_EQ(varnel::BalancedMasks(21).count(), 352716u);                // C(21, 10)
   EXPECT_EQ(varnel::BalancedMasks(63).count(), 916312070471295267ull);  // C(63, 31)
   varnel::BalancedMasks masks(40);
   const std::uint64_t last = masks.count() - 1;
@@ -127,11 +127,11 @@ TEST(RowTallier, EveryStrategyMatchesTheDefinition) {
             }
             want_counts[it->second] += weighted ? weights[r] : 1;
           }
-          SCOPED_TRACE(::testing::Message() << row_bits << " " << col_bits << " " << kind << " "
-                                            << weighted);
+          SCOPED_TRACE(::testing::Message()
+                       << row_bits << " " << col_bits << " " << kind << " " << weighted);
           const varnel::RowList list{m.data(), rows, col_bits, true};
-          const varnel::RowWeights w = weighted ? varnel::RowWeights{weights.data(), 0}
-                                                : varnel::RowWeights{};
+          const varnel::RowWeights w =
+              weighted ? varnel::RowWeights{weights.data(), 0} : varnel::RowWeights{};
           tally.run(list, w);
           ASSERT_EQ(tally.counts, want_counts);
           ASSERT_EQ(tally.first_row, want_first);
@@ -170,7 +170,8 @@ TEST(BipartitionWalker, EqualsBipartitionStatsAlongAnyWalk) {
         ASSERT_EQ(got.first.forms, want.first.forms) << "n=" << n << " step " << i;
         ASSERT_EQ(got.second.forms, want.second.forms) << "n=" << n << " step " << i;
         ASSERT_TRUE(same_bits(got.first.entropy, want.first.entropy)) << "n=" << n << " step " << i;
-        ASSERT_TRUE(same_bits(got.second.entropy, want.second.entropy)) << "n=" << n << " step " << i;
+        ASSERT_TRUE(same_bits(got.second.entropy, want.second.entropy))
+            << "n=" << n << " step " << i;
       }
       // Unbalanced sides work too.
       walker.move_to(1);

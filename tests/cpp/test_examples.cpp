@@ -93,16 +93,15 @@ TEST(Families, TwoOperandMatchDefinitionOnEveryEntry) {
 
 TEST(Families, TwoOperandSampledAtLargeSizes) {
   for (unsigned n : {12u, 13u, 15u}) {
-    expect_sampled(ex::sum_is_prime(n),
-                   [n](std::uint64_t i) {
-                     return plain::sum_is_prime_entry(n, static_cast<std::int32_t>(i));
-                   },
-                   50000, n, "sum_is_prime");
+    expect_sampled(
+        ex::sum_is_prime(n),
+        [n](std::uint64_t i) { return plain::sum_is_prime_entry(n, static_cast<std::int32_t>(i)); },
+        50000, n, "sum_is_prime");
   }
   for (unsigned n : {12u, 13u}) {
     const FValue f = ex::coprimes(n);
-    expect_sampled(f, [n](std::uint64_t i) { return plain::coprimes_entry(n, i); }, 50000, n,
-                   "coprimes");
+    expect_sampled(
+        f, [n](std::uint64_t i) { return plain::coprimes_entry(n, i); }, 50000, n, "coprimes");
     // Whole rows of the special operands and of primes above 64 (struck bit by bit).
     for (std::uint64_t x : {0ull, 1ull, 2ull, 64ull, 67ull, 4091ull, 4096ull + 3, 8191ull}) {
       if (x >> n) continue;
@@ -130,8 +129,8 @@ TEST(Families, CliqueSampledAtLargerSizes) {
   // n = 8: 28 variables, 2^10 blocks of 2^18 entries.
   const FValue f = ex::clique(8);
   EXPECT_EQ(f.n_vars(), 28u);
-  expect_sampled(f, [](std::uint64_t i) { return plain::clique_entry(8, i); }, 20000, 8,
-                 "clique 8");
+  expect_sampled(
+      f, [](std::uint64_t i) { return plain::clique_entry(8, i); }, 20000, 8, "clique 8");
 }
 
 TEST(Families, VariableCounts) {
@@ -156,7 +155,8 @@ void expect_value_error(Family f, std::uint64_t n) {
 
 TEST(FamilySizes, TablesOf2To63EntriesAreCapacityOverflow) {
   for (Family f : {&ex::parity, &ex::majority, &ex::primality}) {
-    for (std::uint64_t n : {63ull, 127ull, 191ull, ~0ull}) expect_panic([&] { f(n); }, "capacity overflow");
+    for (std::uint64_t n : {63ull, 127ull, 191ull, ~0ull})
+      expect_panic([&] { f(n); }, "capacity overflow");
   }
 }
 

@@ -20,7 +20,8 @@ using plain::float_bits;
 void expect_same(const std::vector<float>& a, const std::vector<float>& b, const char* what) {
   ASSERT_EQ(a.size(), b.size()) << what;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    EXPECT_EQ(float_bits(a[i]), float_bits(b[i])) << what << "[" << i << "]: " << a[i] << " vs " << b[i];
+    EXPECT_EQ(float_bits(a[i]), float_bits(b[i]))
+        << what << "[" << i << "]: " << a[i] << " vs " << b[i];
   }
 }
 
@@ -31,8 +32,9 @@ void expect_same(const std::vector<float>& a, const std::vector<float>& b, const
 // repeat without any pair of variables showing it).
 plain::Table kind_table(unsigned n, unsigned kind, std::mt19937_64& rng) {
   using plain::Shape;
-  static constexpr Shape kinds[] = {Shape::random, Shape::constant, Shape::parity, Shape::majority,
-                                    Shape::biased, Shape::junta,    Shape::xor_of_halves};
+  static constexpr Shape kinds[] = {Shape::random,       Shape::constant, Shape::parity,
+                                    Shape::majority,     Shape::biased,   Shape::junta,
+                                    Shape::xor_of_halves};
   return plain::shaped_table(n, kinds[kind % 7], rng);
 }
 
@@ -56,8 +58,8 @@ TEST(Fragmentation, LevelMasksInLexicographicOrder) {
       }
     }
   }
-  EXPECT_EQ(varnel::level_masks(4, 2), (std::vector<VarMask>{0b0011, 0b0101, 0b1001, 0b0110,
-                                                              0b1010, 0b1100}));
+  EXPECT_EQ(varnel::level_masks(4, 2),
+            (std::vector<VarMask>{0b0011, 0b0101, 0b1001, 0b0110, 0b1010, 0b1100}));
   EXPECT_EQ(varnel::level_masks(0, 0), std::vector<VarMask>{0});
   EXPECT_EQ(varnel::level_masks(20, 10).size(), 184756u);
 }
@@ -109,11 +111,13 @@ TEST(Fragmentation, MatchesDefinition) {
       const std::vector<float> p = plain::profile(t);
       expect_same(varnel::fragmentation_profile(f), p, "profile");
       for (unsigned k = 0; k <= n + 2; ++k) {
-        EXPECT_EQ(float_bits(varnel::fragmentation_k(f, k)), float_bits(plain::fragmentation_k(t, k, plain_entropy)))
+        EXPECT_EQ(float_bits(varnel::fragmentation_k(f, k)),
+                  float_bits(plain::fragmentation_k(t, k, plain_entropy)))
             << "k=" << k;
       }
       expect_same(varnel::fragmentation_delta(f), plain::differences(p), "delta");
-      expect_same(varnel::fragmentation_delta2(f), plain::differences(plain::differences(p)), "delta2");
+      expect_same(varnel::fragmentation_delta2(f), plain::differences(plain::differences(p)),
+                  "delta2");
       const auto peak = varnel::fragmentation_peak(f);
       EXPECT_EQ(peak.first, plain::peak(p).first);
       EXPECT_EQ(float_bits(peak.second), float_bits(plain::peak(p).second));
@@ -177,8 +181,10 @@ TEST(Fragmentation, WalkCompletesPartlyKnownStats) {
           }
           varnel::complete_subset_stats(f, n, stats, known, true, parallel);
           for (VarMask m = 0; m < direct.size(); ++m) {
-            ASSERT_EQ(stats[m].forms, direct[m].forms) << "n=" << n << " kind=" << kind << " m=" << m;
-            ASSERT_EQ(float_bits(stats[m].entropy), float_bits(direct[m].entropy)) << "n=" << n << " m=" << m;
+            ASSERT_EQ(stats[m].forms, direct[m].forms)
+                << "n=" << n << " kind=" << kind << " m=" << m;
+            ASSERT_EQ(float_bits(stats[m].entropy), float_bits(direct[m].entropy))
+                << "n=" << n << " m=" << m;
           }
         }
       }
@@ -204,7 +210,8 @@ TEST(Fragmentation, NarrowLevelsMatchDirectComputation) {
       const auto masks = varnel::level_masks(c.n, c.k);
       const auto h = varnel::level_entropies(f, c.k, true, varnel::LevelRoute::direct);
       for (std::size_t i = 0; i < masks.size(); i += c.n == 18 ? 7 : 3) {
-        ASSERT_EQ(float_bits(h[i]), float_bits(varnel::form_stats(f, masks[i]).entropy)) << "mask=" << masks[i];
+        ASSERT_EQ(float_bits(h[i]), float_bits(varnel::form_stats(f, masks[i]).entropy))
+            << "mask=" << masks[i];
       }
     }
   }
@@ -215,7 +222,8 @@ TEST(Fragmentation, NarrowLevelsMatchDirectComputation) {
 TEST(Fragmentation, RelationsOnLargerFunctions) {
   std::mt19937_64 rng(3);
   for (unsigned n : {13u, 15u}) {
-    for (unsigned kind : n == 13 ? std::vector<unsigned>{0, 3, 5, 6} : std::vector<unsigned>{0, 6}) {
+    for (unsigned kind :
+         n == 13 ? std::vector<unsigned>{0, 3, 5, 6} : std::vector<unsigned>{0, 6}) {
       const plain::Table t = kind_table(n, kind, rng);
       const FValue f = plain::pack(t);
       SCOPED_TRACE("n=" + std::to_string(n) + " kind=" + std::to_string(kind));
@@ -253,7 +261,8 @@ TEST(Fragmentation, EdgeCases) {
   }
   // Levels above n, however far.
   const FValue maj3 = FValue::from_bytes(std::vector<std::uint8_t>{0, 0, 0, 1, 0, 1, 1, 1});
-  for (std::uint64_t k : {4ull, 5ull, 64ull, ~0ull}) EXPECT_EQ(float_bits(varnel::fragmentation_k(maj3, k)), 0u);
+  for (std::uint64_t k : {4ull, 5ull, 64ull, ~0ull})
+    EXPECT_EQ(float_bits(varnel::fragmentation_k(maj3, k)), 0u);
   expect_same(varnel::fragmentation_profile(maj3), {-0.0f, 1.0f, 1.5f, 1.0f}, "majority");
   expect_same(varnel::fragmentation_delta2(maj3), {-0.5f, -1.0f}, "majority delta2");
   // Parity: every non-empty subset has two equally frequent forms, at any n

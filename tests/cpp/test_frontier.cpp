@@ -57,8 +57,10 @@ TEST(FrontierLarge, ParityAndDictatorsOfManyVariables) {
           if ((((k << 6) | b) >> i) & 1) d[k] |= std::uint64_t{1} << b;
         }
       }
-      EXPECT_EQ(varnel::frontier_graph(dictator).edge_count(), std::uint64_t{1} << (n - 1)) << n << " " << i;
-      EXPECT_EQ(varnel::FrontierGraph::node_count(dictator), std::uint64_t{1} << n) << n << " " << i;
+      EXPECT_EQ(varnel::frontier_graph(dictator).edge_count(), std::uint64_t{1} << (n - 1))
+          << n << " " << i;
+      EXPECT_EQ(varnel::FrontierGraph::node_count(dictator), std::uint64_t{1} << n)
+          << n << " " << i;
     }
   }
 }

@@ -10,7 +10,6 @@
 
 using varnel::FValue;
 
-
 TEST(FValue, RejectsLengthsThatAreNotPowersOfTwo) {
   for (std::size_t len : {0, 3, 6, 12, 100}) {
     expect_panic([&] { FValue::from_bytes(plain::Table(len)); }, "Invalid size");

@@ -21,7 +21,8 @@ opt5::gatevec_fast random_chain(std::mt19937_64& rng, unsigned length) {
   opt5::gatevec_fast c{};
   c.length = static_cast<std::uint8_t>(length);
   for (unsigned i = 0; i < length; ++i) {
-    const auto a = static_cast<unsigned>(rng() % (6 + i)), b = static_cast<unsigned>(rng() % (6 + i));
+    const auto a = static_cast<unsigned>(rng() % (6 + i)),
+               b = static_cast<unsigned>(rng() % (6 + i));
     c.gates[i] = static_cast<std::uint16_t>(opt5::make_gate(a, b, rng() & 7) | (rng() & 0x8208));
   }
   c.output = static_cast<std::uint8_t>(((rng() % (6 + length)) << 1) | (rng() & 1));
@@ -36,12 +37,12 @@ std::uint32_t plain_eval(const opt5::gatevec_fast& c) {
     unsigned table = 0;
     for (unsigned a = 0; a < 2; ++a)
       for (unsigned b = 0; b < 2; ++b) {
-        const unsigned v = ((g & 1) ? a : 0) ^ ((g & 2) ? b : 0) ^ ((g & 4) ? (a & b) : 0) ^
-                           ((g >> 15) & 1u);
+        const unsigned v =
+            ((g & 1) ? a : 0) ^ ((g & 2) ? b : 0) ^ ((g & 4) ? (a & b) : 0) ^ ((g >> 15) & 1u);
         table |= v << (2 * a + b);
       }
-    gates.push_back({opt5::gate_input_a(g), opt5::gate_input_b(g), (g & 0x8) != 0,
-                     (g & 0x200) != 0, table});
+    gates.push_back(
+        {opt5::gate_input_a(g), opt5::gate_input_b(g), (g & 0x8) != 0, (g & 0x200) != 0, table});
   }
   return plain::eval(gates, c.output >> 1, c.output & 1);
 }
@@ -97,12 +98,10 @@ TEST(GateChain, ApplyPermRewritesTheFunctionByTheTransform) {
       c.output = static_cast<std::uint8_t>(((6 + rng() % c.length) << 1) | (c.output & 1));
     const plain::Transform t = opt5_test::random_transform(rng);
     const std::uint32_t r = opt5::eval_chain(c);
-    opt5::apply_perm(c, opt5::transform{{static_cast<std::int16_t>(t[0]),
-                                         static_cast<std::int16_t>(t[1]),
-                                         static_cast<std::int16_t>(t[2]),
-                                         static_cast<std::int16_t>(t[3]),
-                                         static_cast<std::int16_t>(t[4]),
-                                         static_cast<std::int16_t>(t[5])}});
+    opt5::apply_perm(
+        c, opt5::transform{{static_cast<std::int16_t>(t[0]), static_cast<std::int16_t>(t[1]),
+                            static_cast<std::int16_t>(t[2]), static_cast<std::int16_t>(t[3]),
+                            static_cast<std::int16_t>(t[4]), static_cast<std::int16_t>(t[5])}});
     ASSERT_TRUE(plain::transform_holds(opt5::eval_chain(c), r, t)) << i;
   }
 }

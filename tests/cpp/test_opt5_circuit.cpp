@@ -22,8 +22,10 @@ namespace {
 
 std::uint32_t plain_eval(const opt5::circuit& c) {
   std::vector<circuit_plain::Gate> gates;
-  for (unsigned i = 0; i < c.length; ++i) gates.push_back({c.gates[i].op, c.gates[i].a, c.gates[i].b});
-  return circuit_plain::eval(gates, c.output == opt5::circuit::kConstant ? -1 : c.output, c.complement);
+  for (unsigned i = 0; i < c.length; ++i)
+    gates.push_back({c.gates[i].op, c.gates[i].a, c.gates[i].b});
+  return circuit_plain::eval(gates, c.output == opt5::circuit::kConstant ? -1 : c.output,
+                             c.complement);
 }
 
 bool have_database() { return !opt5::embedded_chains().empty(); }
@@ -53,7 +55,8 @@ void check_circuit(const opt5::wrapper& db, std::uint32_t f, unsigned gates, boo
     ASSERT_LT(g.a, 5 + i);
     ASSERT_LT(g.b, 5 + i);
     // Depends on both inputs: neither a constant nor a projection.
-    ASSERT_TRUE(g.op != 0x0 && g.op != 0xF && g.op != 0xA && g.op != 0x5 && g.op != 0xC && g.op != 0x3);
+    ASSERT_TRUE(g.op != 0x0 && g.op != 0xF && g.op != 0xA && g.op != 0x5 && g.op != 0xC &&
+                g.op != 0x3);
   }
 }
 
@@ -99,10 +102,12 @@ TEST(Opt5Circuit, CanonizeWordGivesTheLeastWordAndAValidTransform) {
     opt5::npn_transform t;
     const std::uint32_t r = opt5::canonize_word(w, t, table());
     // The least table word of the class is the least library word.
-    ASSERT_EQ(r, plain::npn_brute(opt5::mirror_word(w) >> 31 ? ~opt5::mirror_word(w) : opt5::mirror_word(w), 5));
+    ASSERT_EQ(r, plain::npn_brute(
+                     opt5::mirror_word(w) >> 31 ? ~opt5::mirror_word(w) : opt5::mirror_word(w), 5));
     unsigned perm[5];
     for (unsigned i = 0; i < 5; ++i) perm[i] = t.permutation[i];
-    ASSERT_EQ(circuit_plain::apply(r, perm, t.input_complement, t.output_complement), w) << std::hex << w;
+    ASSERT_EQ(circuit_plain::apply(r, perm, t.input_complement, t.output_complement), w)
+        << std::hex << w;
     ASSERT_EQ(opt5::apply_transform(r, t), w);
     ASSERT_EQ(opt5::word_representative(w, table()), r);
   }
@@ -143,7 +148,8 @@ TEST(Opt5Circuit, CatalogueOfTheEmbeddedDatabase) {
   ASSERT_EQ(catalogue.size(), 616126u);
   ASSERT_TRUE(std::is_sorted(reps.begin(), reps.end()));
   ASSERT_EQ(std::adjacent_find(reps.begin(), reps.end()), reps.end());
-  constexpr unsigned kClasses[13] = {2, 2, 5, 20, 93, 389, 1988, 11382, 60713, 221541, 293455, 26535, 1};
+  constexpr unsigned kClasses[13] = {2,     2,     5,      20,     93,    389, 1988,
+                                     11382, 60713, 221541, 293455, 26535, 1};
   unsigned per_gates[13] = {};
   std::uint64_t functions = 0;
   for (std::size_t i = 0; i < catalogue.size(); ++i) {

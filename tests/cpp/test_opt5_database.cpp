@@ -58,8 +58,8 @@ TEST(Loader, RecordFields) {
   // x4 AND x3, (x4 AND x3) OR x2, that XOR x1, that AND NOT x0.
   const auto map = load(file_of({{plain::field(1, 2, 0)},
                                  {plain::field(1, 2, 0), plain::field(6, 3, 1)},
-                                 {plain::field(1, 2, 0), plain::field(6, 3, 1), plain::field(7, 4, 2),
-                                  plain::field(8, 5, 3)}}));
+                                 {plain::field(1, 2, 0), plain::field(6, 3, 1),
+                                  plain::field(7, 4, 2), plain::field(8, 5, 3)}}));
   ASSERT_EQ(map.size(), 5u);
   const std::uint32_t g0 = 0x0000FFFF & 0x00FF00FF, g1 = g0 | 0x0F0F0F0F, g2 = g1 ^ 0x33333333,
                       g3 = g2 & ~0x55555555u;
@@ -252,7 +252,8 @@ TEST(EntryPoints, HandleOnAFullSizeFile) {
 class Embedded : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!opt5::embedded_chains().empty()) db_ = opt5::make_wrapper(opt5::embedded_chains()).release();
+    if (!opt5::embedded_chains().empty())
+      db_ = opt5::make_wrapper(opt5::embedded_chains()).release();
   }
   static void TearDownTestSuite() {
     delete db_;

@@ -103,8 +103,8 @@ TEST(CanonisationTable, MoveRegionFollowsShortestPaths) {
 TEST(CanonisationTable, Tableau) {
   const std::uint16_t* tab = table().tableau;
   const std::vector<std::uint16_t> expected = {
-      0, 0,      0,      0,      0,      0,      0,      0,       // no input complemented
-      0, 0x8000, 0,      0x8000, 0x0002, 0x8002, 0x0002, 0x8002,  // A complemented
+      0, 0,      0, 0,      0,      0,      0,      0,       // no input complemented
+      0, 0x8000, 0, 0x8000, 0x0002, 0x8002, 0x0002, 0x8002,  // A complemented
   };
   const std::vector<std::uint16_t> expected_b = {
       0, 0,      0x8000, 0x8000, 0x0001, 0x0001, 0x8001, 0x8001,  // B complemented
@@ -133,8 +133,8 @@ TEST(CanonisationTable, StabiliserSizes) {
     ASSERT_EQ(size, brute_stabiliser(v)) << v;
     ++histogram[size];
   }
-  const std::map<unsigned, int> expected = {{1, 24}, {2, 90}, {4, 38},  {6, 17},  {8, 18},
-                                            {12, 10}, {16, 5}, {24, 11}, {32, 2},  {48, 2},
+  const std::map<unsigned, int> expected = {{1, 24},  {2, 90}, {4, 38},  {6, 17}, {8, 18},
+                                            {12, 10}, {16, 5}, {24, 11}, {32, 2}, {48, 2},
                                             {64, 1},  {96, 2}, {384, 2}};
   EXPECT_EQ(histogram, expected);
   EXPECT_EQ(opt5::stabiliser_size(table(), 0x0002), 0u);  // not a representative

@@ -68,6 +68,7 @@ TEST(Optimal5, EmbeddedDatabase) {
   std::mt19937_64 rng(0x0b77);
   for (int i = 0; i < 1000; ++i) {
     const auto w = static_cast<std::uint32_t>(rng());
-    ASSERT_EQ(varnel::npn_representant(table_of_word(w)), plain::npn_brute(w & 0x80000000u ? ~w : w, 5));
+    ASSERT_EQ(varnel::npn_representant(table_of_word(w)),
+              plain::npn_brute(w & 0x80000000u ? ~w : w, 5));
   }
 }

@@ -100,7 +100,9 @@ TEST_P(RefusedThreads, LoopsRunOnTheThreadsThatStarted) {
   for (auto& h : hits) ASSERT_EQ(h.load(), 1);
   const auto sum = pool::parallel_reduce<std::uint64_t>(
       100000, 1000, 0,
-      [](std::uint64_t b, std::uint64_t e) { return (e - 1) * e / 2 - (b == 0 ? 0 : (b - 1) * b / 2); },
+      [](std::uint64_t b, std::uint64_t e) {
+        return (e - 1) * e / 2 - (b == 0 ? 0 : (b - 1) * b / 2);
+      },
       [](std::uint64_t a, std::uint64_t b) { return a + b; });
   EXPECT_EQ(sum, 99999ull * 100000ull / 2);
 }

@@ -16,9 +16,9 @@
 #include "toolkit.hpp"
 #include "simd.hpp"
 
+using plain::Vars;
 using varnel::FValue;
 using varnel::VarMask;
-using plain::Vars;
 
 namespace {
 
@@ -54,9 +54,15 @@ Vars random_vars(unsigned n, std::mt19937_64& rng) {
   const unsigned k = static_cast<unsigned>(rng() % std::min(n + 3, 14u));
   for (unsigned i = 0; i < k; ++i) {
     switch (rng() % 4) {
-      case 0: vars.push_back(rng() % (n + 3)); break;       // maybe past n
-      case 1: vars.push_back(64 + rng() % (n + 2)); break;  // wraps onto 0..n+1
-      default: vars.push_back(rng() % std::max(n, 1u)); break;
+      case 0:
+        vars.push_back(rng() % (n + 3));
+        break;  // maybe past n
+      case 1:
+        vars.push_back(64 + rng() % (n + 2));
+        break;  // wraps onto 0..n+1
+      default:
+        vars.push_back(rng() % std::max(n, 1u));
+        break;
     }
   }
   return vars;
@@ -90,24 +96,24 @@ void for_each_simd_level(Body&& body) {
 
 TEST(IndexPermutation, MatchesTheDefinition) {
   for_each_simd_level([] {
-  std::mt19937_64 rng(11);
-  for (int rep = 0; rep < 400; ++rep) {
-    const unsigned n = rep % 17;
-    plain::Table t = plain::random_table(n, rng);
-    std::vector<unsigned> dest(n);
-    for (unsigned i = 0; i < n; ++i) dest[i] = i;
-    std::shuffle(dest.begin(), dest.end(), rng);
-    if (rep % 5 == 0) std::sort(dest.begin(), dest.end());  // identity too
-    const FValue f = plain::pack(t);
-    std::vector<std::uint64_t> out(f.words().size());
-    varnel::permute_index_bits(f.words(), n, dest, out);
-    const FValue g(out, f.size());
-    for (std::uint64_t x = 0; x < t.size(); ++x) {
-      std::uint64_t y = 0;
-      for (unsigned i = 0; i < n; ++i) y |= ((x >> i) & 1u) << dest[i];
-      ASSERT_EQ(g[y], t[x] != 0) << "n=" << n << " x=" << x;
+    std::mt19937_64 rng(11);
+    for (int rep = 0; rep < 400; ++rep) {
+      const unsigned n = rep % 17;
+      plain::Table t = plain::random_table(n, rng);
+      std::vector<unsigned> dest(n);
+      for (unsigned i = 0; i < n; ++i) dest[i] = i;
+      std::shuffle(dest.begin(), dest.end(), rng);
+      if (rep % 5 == 0) std::sort(dest.begin(), dest.end());  // identity too
+      const FValue f = plain::pack(t);
+      std::vector<std::uint64_t> out(f.words().size());
+      varnel::permute_index_bits(f.words(), n, dest, out);
+      const FValue g(out, f.size());
+      for (std::uint64_t x = 0; x < t.size(); ++x) {
+        std::uint64_t y = 0;
+        for (unsigned i = 0; i < n; ++i) y |= ((x >> i) & 1u) << dest[i];
+        ASSERT_EQ(g[y], t[x] != 0) << "n=" << n << " x=" << x;
+      }
     }
-  }
   });
 }
 
@@ -172,8 +178,7 @@ TEST(RestrictionCounting, MatchesTheDefinitionOnRandomFunctionsAndLists) {
     const float entropy = varnel::set_entropy(f, vars);
     ASSERT_EQ(vars, copy);
     ASSERT_EQ(count, plain::count_forms(t, vars)) << "n=" << n << " rep=" << rep;
-    ASSERT_EQ(plain::float_bits(entropy),
-              plain::float_bits(plain::set_entropy(t, vars)))
+    ASSERT_EQ(plain::float_bits(entropy), plain::float_bits(plain::set_entropy(t, vars)))
         << "n=" << n << " rep=" << rep << " " << entropy;
     // The relations that always hold.
     ASSERT_GE(count, 1u);
@@ -193,9 +198,9 @@ TEST(RestrictionCounting, SmallExamples) {
     float entropy;
   };
   const Case cases[] = {
-      {&and2, {}, 1, -0.0f},      {&and2, {0, 1}, 2, 0.8112781f}, {&and2, {0}, 2, 1.0f},
-      {&maj3, {0, 1}, 3, 1.5f},   {&maj3, {1, 0}, 3, 1.5f},       {&and2, {1, 1}, 2, 0.8112781f},
-      {&and2, {5}, 2, 1.0f},      {&zero2, {5}, 1, -0.0f},        {&zero2, {0, 0, 1}, 1, -0.0f},
+      {&and2, {}, 1, -0.0f},    {&and2, {0, 1}, 2, 0.8112781f}, {&and2, {0}, 2, 1.0f},
+      {&maj3, {0, 1}, 3, 1.5f}, {&maj3, {1, 0}, 3, 1.5f},       {&and2, {1, 1}, 2, 0.8112781f},
+      {&and2, {5}, 2, 1.0f},    {&zero2, {5}, 1, -0.0f},        {&zero2, {0, 0, 1}, 1, -0.0f},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(varnel::count_forms_by_multiple_fixed(*c.f, c.vars), c.count);

@@ -70,7 +70,8 @@ Closed symmetric_closed_form(unsigned n, const std::vector<bool>& g) {
   std::int64_t largest = 0;
   for (unsigned k = 0; k <= n; ++k) {
     if (w[k] == 0) continue;
-    const long double coefficient = std::ldexp(static_cast<long double>(w[k]), -static_cast<int>(n));
+    const long double coefficient =
+        std::ldexp(static_cast<long double>(w[k]), -static_cast<int>(n));
     const long double q = coefficient * coefficient;
     c.entropy -= static_cast<long double>(binomial(n, k)) * q * std::log(q);
     largest = std::max(largest, std::abs(w[k]));
@@ -126,7 +127,8 @@ TEST(SpectralRecipe, EveryFunctionOfUpToFourVariables) {
     for (std::uint64_t number = 0; number < (std::uint64_t{1} << size); ++number) {
       const FValue f = varnel::from_number(number, n);
       const plain::Table t = plain::unpack(f);
-      ASSERT_EQ(bits(varnel::spectral_entropy(f)), bits(plain::spectral_entropy(t))) << n << " " << number;
+      ASSERT_EQ(bits(varnel::spectral_entropy(f)), bits(plain::spectral_entropy(t)))
+          << n << " " << number;
       ASSERT_EQ(varnel::no_linearity(f), plain::no_linearity(t)) << n << " " << number;
       ASSERT_EQ(varnel::degree(f), plain::degree(t)) << n << " " << number;
     }
@@ -141,7 +143,8 @@ TEST(SpectralRecipe, ManyRandomFunctionsUpToTwelveVariables) {
       const double p = std::uniform_real_distribution<double>(0.0, 1.0)(rng);
       const plain::Table t = r % 2 ? plain::random_table(n, rng) : plain::biased(n, p * p, rng);
       const FValue f = plain::pack(t);
-      ASSERT_EQ(bits(varnel::spectral_entropy(f)), bits(plain::spectral_entropy(t))) << n << " " << r;
+      ASSERT_EQ(bits(varnel::spectral_entropy(f)), bits(plain::spectral_entropy(t)))
+          << n << " " << r;
       ASSERT_EQ(varnel::no_linearity(f), plain::no_linearity(t)) << n << " " << r;
       ASSERT_EQ(varnel::degree(f), plain::degree(t)) << n << " " << r;
     }
@@ -157,7 +160,8 @@ void on_every_path(Check&& check) {
   for (const bool baseline : {false, true}) {
     varnel::simd::force(baseline ? varnel::simd::Level::baseline : varnel::simd::Level::avx512);
     for (const unsigned threads : {1u, 2u, 3u}) {
-      SCOPED_TRACE(std::string(baseline ? "baseline" : "dispatched") + " threads=" + std::to_string(threads));
+      SCOPED_TRACE(std::string(baseline ? "baseline" : "dispatched") +
+                   " threads=" + std::to_string(threads));
       check(threads);
     }
   }
@@ -168,8 +172,8 @@ TEST(SpectralLarge, MatchesTheReference) {
   // 13..15 variables take the one-array path, 16 and more the two passes
   // (from 18 on the pool); structured functions exercise the rare values.
   std::mt19937_64 rng(102);
-  const std::vector<unsigned> sizes =
-      kSanitized ? std::vector<unsigned>{13, 16, 18} : std::vector<unsigned>{13, 15, 16, 17, 18, 20};
+  const std::vector<unsigned> sizes = kSanitized ? std::vector<unsigned>{13, 16, 18}
+                                                 : std::vector<unsigned>{13, 15, 16, 17, 18, 20};
   for (unsigned n : sizes) {
     std::vector<plain::Case> cases = plain::corpus(n, rng, 1);
     if (kSanitized) cases.resize(5);
@@ -217,7 +221,8 @@ TEST(SpectralAccuracy, WithinOneUlpOfTheExactSumOfTheTerms) {
       }
       const float got = varnel::spectral_entropy(plain::pack(c.table));
       const auto want = static_cast<float>(exact);
-      EXPECT_LE(std::abs(got - want), std::abs(want) * std::ldexp(1.0f, -23)) << c.name << ": " << got << " vs " << want;
+      EXPECT_LE(std::abs(got - want), std::abs(want) * std::ldexp(1.0f, -23))
+          << c.name << ": " << got << " vs " << want;
     }
   }
 }
@@ -232,7 +237,8 @@ TEST(SpectralClosedForms, BentFunctions) {
     const float h = varnel::spectral_entropy(f);
     EXPECT_SAME_FLOAT(h, -std::log(std::ldexp(1.0f, -static_cast<int>(n))));
     EXPECT_NEAR(h, n * std::log(2.0), 1e-5 * n) << n;
-    EXPECT_EQ(varnel::no_linearity(f), (std::uint64_t{1} << (n - 1)) - (std::uint64_t{1} << (n / 2 - 1)));
+    EXPECT_EQ(varnel::no_linearity(f),
+              (std::uint64_t{1} << (n - 1)) - (std::uint64_t{1} << (n / 2 - 1)));
     EXPECT_EQ(varnel::degree(f), n);
   }
 }
@@ -271,6 +277,7 @@ TEST(SpectralClosedForms, KrawtchoukSpectrumMatchesTheTransform) {
     const std::vector<bool> g = weights(n, [n](unsigned j) { return 2 * j > n; });
     const std::vector<std::int64_t> w = symmetric_spectrum(n, g);
     const std::vector<std::int64_t> want = plain::walsh(plain::unpack(symmetric_table(n, g)));
-    for (std::size_t s = 0; s < want.size(); ++s) ASSERT_EQ(w[std::popcount(s)], want[s]) << n << " " << s;
+    for (std::size_t s = 0; s < want.size(); ++s)
+      ASSERT_EQ(w[std::popcount(s)], want[s]) << n << " " << s;
   }
 }

@@ -20,7 +20,9 @@
 
 namespace plain {
 
-inline unsigned n_vars(const Table& t) { return 63u - static_cast<unsigned>(std::countl_zero(t.size())); }
+inline unsigned n_vars(const Table& t) {
+  return 63u - static_cast<unsigned>(std::countl_zero(t.size()));
+}
 
 // --- spectrum --------------------------------------------------------------
 
@@ -273,14 +275,16 @@ inline std::uint32_t point_certificate_complexity(const Table& t, std::size_t x)
 inline std::uint32_t certificate_complexity(const Table& t) {
   if (n_vars(t) <= 3) {
     std::uint32_t best = 0;
-    for (std::size_t x = 0; x < t.size(); ++x) best = std::max(best, point_certificate_complexity(t, x));
+    for (std::size_t x = 0; x < t.size(); ++x)
+      best = std::max(best, point_certificate_complexity(t, x));
     return best;
   }
   return varnel::pool::parallel_reduce(
       t.size(), 64, std::uint32_t{0},
       [&](std::uint64_t b, std::uint64_t e) {
         std::uint32_t best = 0;
-        for (std::uint64_t x = b; x < e; ++x) best = std::max(best, point_certificate_complexity(t, x));
+        for (std::uint64_t x = b; x < e; ++x)
+          best = std::max(best, point_certificate_complexity(t, x));
         return best;
       },
       [](std::uint32_t a, std::uint32_t b) { return std::max(a, b); });

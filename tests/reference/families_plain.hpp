@@ -70,7 +70,8 @@ inline std::vector<Case> corpus(unsigned n, std::mt19937_64& rng, int randoms = 
   for (double p : {0.03, 0.2, 0.8, 0.97}) out.push_back({tag + "biased", biased(n, p, rng)});
   out.push_back({tag + "false", make_table(n, [](std::size_t) { return false; })});
   out.push_back({tag + "true", make_table(n, [](std::size_t) { return true; })});
-  out.push_back({tag + "parity", make_table(n, [](std::size_t x) { return std::popcount(x) & 1; })});
+  out.push_back(
+      {tag + "parity", make_table(n, [](std::size_t x) { return std::popcount(x) & 1; })});
   out.push_back({tag + "majority", threshold(n, (n + 1) / 2)});
   out.push_back({tag + "and", threshold(n, n)});
   out.push_back({tag + "or", threshold(n, 1)});
@@ -79,8 +80,11 @@ inline std::vector<Case> corpus(unsigned n, std::mt19937_64& rng, int randoms = 
     out.push_back({tag + "threshold", threshold(n, n / 3 + 1)});
     out.push_back({tag + "tribes", tribes(n, 2)});
     out.push_back({tag + "junta", junta(n, n / 2, rng)});
-    out.push_back({tag + "dictator", make_table(n, [n](std::size_t x) { return (x >> (n - 1)) & 1u; })});
-    out.push_back({tag + "one point", make_table(n, [n](std::size_t x) { return x == (std::size_t{5} % (std::size_t{1} << n)); })});
+    out.push_back(
+        {tag + "dictator", make_table(n, [n](std::size_t x) { return (x >> (n - 1)) & 1u; })});
+    out.push_back({tag + "one point", make_table(n, [n](std::size_t x) {
+                     return x == (std::size_t{5} % (std::size_t{1} << n));
+                   })});
   }
   return out;
 }

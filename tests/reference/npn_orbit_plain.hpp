@@ -50,7 +50,8 @@ inline std::uint32_t representative(std::uint32_t w, const std::vector<std::arra
 }
 
 /// Every normal word of w's class, sorted, without repetition.
-inline std::vector<std::uint32_t> orbit(std::uint32_t w, const std::vector<std::array<int, 32>>& ts) {
+inline std::vector<std::uint32_t> orbit(std::uint32_t w,
+                                        const std::vector<std::array<int, 32>>& ts) {
   std::vector<std::uint32_t> o;
   for (const auto& m : ts) {
     std::uint32_t y = apply(w, m);

@@ -162,8 +162,8 @@ inline std::uint32_t apply_transform(std::uint32_t f, const Transform& t) {
 }
 
 /// Node values of a chain: 0, then variables 4, 3, 2, 1, 0.
-inline constexpr std::uint32_t kNodes[6] = {0, 0x0000FFFF, 0x00FF00FF, 0x0F0F0F0F, 0x33333333,
-                                            0x55555555};
+inline constexpr std::uint32_t kNodes[6] = {0,          0x0000FFFF, 0x00FF00FF,
+                                            0x0F0F0F0F, 0x33333333, 0x55555555};
 
 /// A gate of a plain chain: inputs, their complements, the function as a
 /// 4-entry table op(a, b) = (table >> (2a + b)) & 1.

@@ -72,7 +72,8 @@ inline Table shaped_table(unsigned n, Shape shape, std::mt19937_64& rng) {
       const unsigned low = n / 2;
       const Table g = random_table(low, rng);
       const Table h = random_table(n - low, rng);
-      for (std::size_t x = 0; x < size; ++x) t[x] = g[x & ((std::size_t{1} << low) - 1)] ^ h[x >> low];
+      for (std::size_t x = 0; x < size; ++x)
+        t[x] = g[x & ((std::size_t{1} << low) - 1)] ^ h[x >> low];
       return t;
     }
   }

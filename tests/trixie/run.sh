@@ -5,7 +5,8 @@
 #   tests/trixie/run.sh ROOT WHEEL TESTS_DIR
 #
 # ROOT is created on the first run (a few minutes) and reused afterwards; a
-# root that was not completed, or was made with other packages, is made anew. Needs root (debootstrap, chroot).
+# root that was not completed, or was made with other packages, is made anew.
+# Needs root (debootstrap, chroot).
 set -euo pipefail
 [ "$(id -u)" = 0 ] || exec sudo "$0" "$@"
 
@@ -15,10 +16,11 @@ tests=$(realpath "$3")
 mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
 # The companion's optional dependencies come too, so its tests run on NumPy 2.
 packages=python3,python3-numpy,python3-pytest,python3-hypothesis,python3-pip,python3-venv,binutils
-packages+=,python3-pandas,python3-matplotlib,python3-tqdm,python3-distributed,graphviz,berkeley-abc
+packages+=,python3-pandas,python3-matplotlib,python3-tqdm,python3-distributed,graphviz
 
 # A root made for another package list is made anew.
 if [ "$(cat "$root/.complete" 2>/dev/null)" != "$packages" ]; then
+  umount "$root/proc" 2>/dev/null || true
   rm -rf "$root" "$root.tmp"
   echo "debootstrap: Debian 13 into $root (done once)"
   debootstrap --variant=minbase --include="$packages" trixie "$root.tmp" "$mirror" \

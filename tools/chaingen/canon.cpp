@@ -119,10 +119,16 @@ Canon::Canon() {
     std::uint32_t best = 0x10000, bt = 0, mn = 0x10000, mt = 0;
     for (int t = 0; t < 384; ++t) {
       std::uint32_t x = apply4(t, static_cast<std::uint16_t>(w));
-      if (x < mn) { mn = x; mt = t; }
+      if (x < mn) {
+        mn = x;
+        mt = t;
+      }
       std::uint32_t c = x >> 15;
       std::uint32_t y = c ? (x ^ 0xFFFF) : x;
-      if (y < best) { best = y; bt = static_cast<std::uint32_t>(t) | (c << 15); }
+      if (y < best) {
+        best = y;
+        bt = static_cast<std::uint32_t>(t) | (c << 15);
+      }
     }
     rep4_[w] = static_cast<std::uint16_t>(best);
     rep4t_[w] = static_cast<std::uint16_t>(bt);
@@ -153,8 +159,11 @@ std::uint32_t Canon::run(std::uint32_t f, Xform* xf) const {
     for (int p = 0; p < 2; ++p) {
       std::uint16_t half = static_cast<std::uint16_t>(p ? W[k] : W[k] >> 16);
       std::uint32_t r = rep4_[half];
-      if (r < V) { V = r; cands = 1u << (2 * k + p); }
-      else if (r == V) cands |= 1u << (2 * k + p);
+      if (r < V) {
+        V = r;
+        cands = 1u << (2 * k + p);
+      } else if (r == V)
+        cands |= 1u << (2 * k + p);
     }
   std::uint32_t best = 0x10000;
   int bk = 0, bp = 0, bt = 0, bc = 0;
@@ -168,7 +177,12 @@ std::uint32_t Canon::run(std::uint32_t f, Xform* xf) const {
       std::uint32_t low = min4_[o];
       if (low < best) {
         best = low;
-        if constexpr (WantT) { bk = k; bp = p; bt = min4t_[o]; bc = c0; }
+        if constexpr (WantT) {
+          bk = k;
+          bp = p;
+          bt = min4t_[o];
+          bc = c0;
+        }
       }
     }
   } else {
@@ -186,7 +200,12 @@ std::uint32_t Canon::run(std::uint32_t f, Xform* xf) const {
         if (d) low ^= 0xFFFF;
         if (low < best) {
           best = low;
-          if constexpr (WantT) { bk = k; bp = p; bt = compose_[sid * 384 + t0]; bc = c0 ^ d; }
+          if constexpr (WantT) {
+            bk = k;
+            bp = p;
+            bt = compose_[sid * 384 + t0];
+            bc = c0 ^ d;
+          }
         }
       }
     }

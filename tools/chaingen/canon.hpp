@@ -78,9 +78,9 @@ class Canon {
   std::uint16_t min4_[65536];   // minimum over input transforms only
   std::uint16_t min4t_[65536];
   std::vector<std::uint16_t> reps4_;
-  std::vector<std::int32_t> repidx_;                 // 65536 -> index into reps4_ or -1
-  std::vector<std::vector<std::uint16_t>> stab_;     // per rep: transform id | d << 15
-  std::vector<std::uint16_t> compose_;               // [s * 384 + t] = id of (t then s)
+  std::vector<std::int32_t> repidx_;              // 65536 -> index into reps4_ or -1
+  std::vector<std::vector<std::uint16_t>> stab_;  // per rep: transform id | d << 15
+  std::vector<std::uint16_t> compose_;            // [s * 384 + t] = id of (t then s)
 };
 
 }  // namespace chaingen

@@ -83,7 +83,10 @@ bool finish(const GChain& c, Rec& rec, std::uint32_t* value, int* len) {
   int nn = 6;
   for (int i = 0; i < 6; ++i) nv[i] = kNode[i];
   std::uint8_t mapn[kMaxNodes], mapc[kMaxNodes];
-  for (int i = 0; i < 6; ++i) { mapn[i] = static_cast<std::uint8_t>(i); mapc[i] = 0; }
+  for (int i = 0; i < 6; ++i) {
+    mapn[i] = static_cast<std::uint8_t>(i);
+    mapc[i] = 0;
+  }
   for (int i = 0; i < k; ++i) {
     int node = order[i];
     const GGate& x = c.g[node - 6];
@@ -95,8 +98,15 @@ bool finish(const GChain& c, Rec& rec, std::uint32_t* value, int* len) {
     int found = -1;
     std::uint8_t fc = 0;
     for (int j = 0; j < nn; ++j) {
-      if (nv[j] == v) { found = j; break; }
-      if (nv[j] == ~v) { found = j; fc = 1; break; }
+      if (nv[j] == v) {
+        found = j;
+        break;
+      }
+      if (nv[j] == ~v) {
+        found = j;
+        fc = 1;
+        break;
+      }
     }
     if (found >= 0) {
       mapn[node] = static_cast<std::uint8_t>(found);
@@ -104,7 +114,11 @@ bool finish(const GChain& c, Rec& rec, std::uint32_t* value, int* len) {
       continue;
     }
     std::uint8_t cc = 0;
-    if (v >> 31) { tt ^= 15; v = ~v; cc = 1; }
+    if (v >> 31) {
+      tt ^= 15;
+      v = ~v;
+      cc = 1;
+    }
     ng[nn] = GGate{static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b),
                    static_cast<std::uint8_t>(tt)};
     nv[nn] = v;
@@ -132,15 +146,28 @@ bool finish(const GChain& c, Rec& rec, std::uint32_t* value, int* len) {
     int a = ren[ng[j].a], b = ren[ng[j].b];
     unsigned op;
     switch (ng[j].tt) {
-      case 8: op = 0; break;
-      case 14: op = 1; break;
-      case 6: op = 2; break;
-      case 4: op = 3; break;
-      case 2: op = 3; std::swap(a, b); break;
-      default: return false;
+      case 8:
+        op = 0;
+        break;
+      case 14:
+        op = 1;
+        break;
+      case 6:
+        op = 2;
+        break;
+      case 4:
+        op = 3;
+        break;
+      case 2:
+        op = 3;
+        std::swap(a, b);
+        break;
+      default:
+        return false;
     }
     if (a < 1 || b < 1 || a > 16 || b > 16) return false;
-    rec_set_field(rec, f++, static_cast<unsigned>(a - 1) | static_cast<unsigned>(b - 1) << 4 | op << 8);
+    rec_set_field(rec, f++,
+                  static_cast<unsigned>(a - 1) | static_cast<unsigned>(b - 1) << 4 | op << 8);
   }
   *value = nv[outn];
   *len = cnt;
@@ -150,8 +177,10 @@ bool finish(const GChain& c, Rec& rec, std::uint32_t* value, int* len) {
 void rec_set_field(Rec& r, int k, unsigned v) {
   for (int i = 0; i < 10; ++i) {
     unsigned bit = 10u * k + i;
-    if (v >> i & 1) r[bit >> 3] = static_cast<std::uint8_t>(r[bit >> 3] | (1u << (bit & 7)));
-    else r[bit >> 3] = static_cast<std::uint8_t>(r[bit >> 3] & ~(1u << (bit & 7)));
+    if (v >> i & 1)
+      r[bit >> 3] = static_cast<std::uint8_t>(r[bit >> 3] | (1u << (bit & 7)));
+    else
+      r[bit >> 3] = static_cast<std::uint8_t>(r[bit >> 3] & ~(1u << (bit & 7)));
   }
 }
 
@@ -176,10 +205,18 @@ bool rec_eval(const Rec& r, std::uint32_t* value, int* len) {
     if (a >= 6u + k || b >= 6u + k) return false;
     std::uint32_t x = v[a], y = v[b], z;
     switch (op) {
-      case 0: z = x & y; break;
-      case 1: z = x | y; break;
-      case 2: z = x ^ y; break;
-      default: z = x & ~y; break;
+      case 0:
+        z = x & y;
+        break;
+      case 1:
+        z = x | y;
+        break;
+      case 2:
+        z = x ^ y;
+        break;
+      default:
+        z = x & ~y;
+        break;
     }
     v[6 + k] = z;
     n = k + 1;

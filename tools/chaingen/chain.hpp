@@ -11,8 +11,8 @@
 namespace chaingen {
 
 /// Node values: node 0 is constant false, nodes 1..5 are variables 4..0.
-inline constexpr std::uint32_t kNode[6] = {0, 0x0000FFFF, 0x00FF00FF, 0x0F0F0F0F, 0x33333333,
-                                           0x55555555};
+inline constexpr std::uint32_t kNode[6] = {0,          0x0000FFFF, 0x00FF00FF,
+                                           0x0F0F0F0F, 0x33333333, 0x55555555};
 /// Node of variable i.
 inline constexpr int var_node(int i) { return 5 - i; }
 

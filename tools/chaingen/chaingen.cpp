@@ -82,13 +82,14 @@ using namespace chaingen;
 
 namespace {
 
-constexpr std::uint64_t kTable[13] = {2, 2, 5, 20, 93, 389, 1988, 11382, 60713, 221541, 293455, 26535, 1};
+constexpr std::uint64_t kTable[13] = {2,     2,     5,      20,     93,    389, 1988,
+                                      11382, 60713, 221541, 293455, 26535, 1};
 constexpr int kMaxLevel = 14;
 constexpr std::size_t kClasses = 616126;  // NPN classes of five-input functions
-constexpr int kOrbitLevels = 6;  // orbits kept for levels 0..6
+constexpr int kOrbitLevels = 6;           // orbits kept for levels 0..6
 
-int g_keep = 16;       // stored chains per class
-int g_keep_low = 64;   // ... for the classes of levels up to g_low_upto
+int g_keep = 16;      // stored chains per class
+int g_keep_low = 64;  // ... for the classes of levels up to g_low_upto
 int g_low_upto = 9;
 int g_threads = 2;
 
@@ -117,7 +118,8 @@ struct Bitmap {
   }
   void set(std::uint32_t x) {
     std::uint64_t m = std::uint64_t{1} << (x & 63);
-    if (!(__atomic_load_n(&w[x >> 6], __ATOMIC_RELAXED) & m)) __atomic_fetch_or(&w[x >> 6], m, __ATOMIC_RELAXED);
+    if (!(__atomic_load_n(&w[x >> 6], __ATOMIC_RELAXED) & m))
+      __atomic_fetch_or(&w[x >> 6], m, __ATOMIC_RELAXED);
   }
   void prefetch(std::uint32_t x) const { __builtin_prefetch(&w[x >> 6]); }
 };
@@ -144,7 +146,10 @@ int g_stop_when_exact = 11;
 // says: then every one of them is found.
 bool level_exact(int r) {
   std::uint64_t cf = 0, ct = 0;
-  for (int l = 0; l <= r && l <= 12; ++l) { cf += g_level[l].size(); ct += kTable[l]; }
+  for (int l = 0; l <= r && l <= 12; ++l) {
+    cf += g_level[l].size();
+    ct += kTable[l];
+  }
   return cf >= ct;
 }
 
@@ -179,7 +184,10 @@ void build_orbit(int lvl) {
     g_canon->orbit(g_classes[id].rep, [&](std::uint32_t w) { tmp.push_back(w); });
     std::sort(tmp.begin(), tmp.end());
     tmp.erase(std::unique(tmp.begin(), tmp.end()), tmp.end());
-    for (auto w : tmp) { o.word.push_back(w); o.cls.push_back(id); }
+    for (auto w : tmp) {
+      o.word.push_back(w);
+      o.cls.push_back(id);
+    }
   }
 }
 
@@ -198,7 +206,10 @@ GChain class_chain(std::uint32_t id, int k = 0) {
 GChain word_chain(std::uint32_t w, std::uint32_t id) {
   Xform xf;
   std::uint32_t r = g_canon->canon(w, xf);
-  if (r != g_classes[id].rep) { std::fprintf(stderr, "orbit word %08x not in class %08x\n", w, g_classes[id].rep); std::exit(2); }
+  if (r != g_classes[id].rep) {
+    std::fprintf(stderr, "orbit word %08x not in class %08x\n", w, g_classes[id].rep);
+    std::exit(2);
+  }
   return class_chain(id).transformed(xf.inverse());
 }
 
@@ -211,8 +222,10 @@ std::uint64_t chain_key(std::uint32_t rep, const Rec& r) {
   std::memcpy(&a, r.data(), 8);
   std::memcpy(&b, r.data() + 8, 8);
   auto mix = [](std::uint64_t x) {
-    x ^= x >> 30; x *= 0xbf58476d1ce4e5b9ull;
-    x ^= x >> 27; x *= 0x94d049bb133111ebull;
+    x ^= x >> 30;
+    x *= 0xbf58476d1ce4e5b9ull;
+    x ^= x >> 27;
+    x *= 0x94d049bb133111ebull;
     return x ^ (x >> 31);
   };
   std::uint64_t h = mix(a ^ mix(b ^ mix(rep + 0x9e3779b97f4a7c15ull)));
@@ -301,13 +314,15 @@ struct Worker {
       std::uint32_t val, val2;
       int len, len2;
       ++out.built;
-      if (!finish(t, rec, &val, &len) || val != rep || !rec_eval(rec, &val2, &len2) || val2 != rep ||
-          len2 != len) {
+      if (!finish(t, rec, &val, &len) || val != rep || !rec_eval(rec, &val2, &len2) ||
+          val2 != rep || len2 != len) {
         ++out.fails;
         if (std::getenv("CG_DEBUG")) {
           bool ok = finish(t, rec, &val, &len);
-          std::uint32_t vv[kMaxNodes]; g.eval(vv);
-          std::fprintf(stderr, "fail f=%08x rep=%08x ok=%d val=%08x len=%d n=%d out=%d gout=%08x\n", f, rep, ok, val, len, g.n, g.out, vv[g.out]);
+          std::uint32_t vv[kMaxNodes];
+          g.eval(vv);
+          std::fprintf(stderr, "fail f=%08x rep=%08x ok=%d val=%08x len=%d n=%d out=%d gout=%08x\n",
+                       f, rep, ok, val, len, g.n, g.out, vv[g.out]);
         }
         continue;
       }
@@ -340,7 +355,10 @@ void merge_item(std::uint32_t rep, const Rec& rec, PhaseStats& st) {
     g_level[len].push_back(id);
     ++st.newc;
     ++st.added;
-    if (g_keep == 1) { c.full = 1; mark_orbit(c); }
+    if (g_keep == 1) {
+      c.full = 1;
+      mark_orbit(c);
+    }
     return;
   }
   Class& c = g_classes[it->second];
@@ -391,7 +409,10 @@ PhaseStats run_phase(const char* name, std::size_t n, std::size_t chunk,
       ready.emplace(c, std::move(w.out));
       while (!ready.empty() && ready.begin()->first == merged) {
         ChunkOut& o = ready.begin()->second;
-        st.cands += o.cands; st.canon += o.canon; st.built += o.built; st.fails += o.fails;
+        st.cands += o.cands;
+        st.canon += o.canon;
+        st.built += o.built;
+        st.fails += o.fails;
         for (auto& [rep, rec] : o.items) merge_item(rep, rec, st);
         ready.erase(ready.begin());
         ++merged;
@@ -401,10 +422,12 @@ PhaseStats run_phase(const char* name, std::size_t n, std::size_t chunk,
   std::vector<std::thread> th;
   for (int i = 0; i < g_threads; ++i) th.emplace_back(body);
   for (auto& t : th) t.join();
-  std::printf("  L%-2d %-22s %8zu items %12llu cands %11llu canon %9llu built %6llu fail  +%7llu classes +%8llu chains %4llu improved %7.1fs\n",
-              g_cur_level, name, n, (unsigned long long)st.cands, (unsigned long long)st.canon,
-              (unsigned long long)st.built, (unsigned long long)st.fails, (unsigned long long)st.newc,
-              (unsigned long long)st.added, (unsigned long long)st.improved, now_s() - t0);
+  std::printf(
+      "  L%-2d %-22s %8zu items %12llu cands %11llu canon %9llu built %6llu fail  +%7llu classes "
+      "+%8llu chains %4llu improved %7.1fs\n",
+      g_cur_level, name, n, (unsigned long long)st.cands, (unsigned long long)st.canon,
+      (unsigned long long)st.built, (unsigned long long)st.fails, (unsigned long long)st.newc,
+      (unsigned long long)st.added, (unsigned long long)st.improved, now_s() - t0);
   std::fflush(stdout);
   return st;
 }
@@ -423,35 +446,35 @@ void rule_topdown(int r) {
     std::snprintf(name, sizeof name, "top-down %d+%d", a, b);
     run_phase(name, reps.size(), std::max<std::size_t>(1, 20000000 / (orb.word.size() * 5 + 1)),
               [&](Worker& w, std::size_t lo, std::size_t hi) {
-      for (std::size_t i = lo; i < hi; ++i) {
-        std::uint32_t gid = reps[i];
-        std::uint32_t g = g_classes[gid].rep;
-        if (g == 0) continue;
-        auto build = [&](std::uint32_t d) {
-          std::uint32_t hi_ = d >> 3, op = d & 7;
-          GChain c = class_chain(gid);
-          GChain h = word_chain(orb.word[hi_], orb.cls[hi_]);
-          int hc = 0;
-          int hn = c.append(h, &hc);
-          unsigned tt = kNormal[op];
-          if (hc) tt = tt_neg_b(tt);
-          c.out = static_cast<std::uint8_t>(c.add(c.out, hn, tt));
-          c.outc = 0;
-          return c;
-        };
-        for (std::size_t j = 0; j < orb.word.size(); ++j) {
-          std::uint32_t h = orb.word[j];
-          std::uint32_t d = static_cast<std::uint32_t>(j) << 3;
-          w.push(g & h, d | 0);
-          w.push(g | h, d | 1);
-          w.push(g ^ h, d | 2);
-          w.push(g & ~h, d | 3);
-          w.push(~g & h, d | 4);
-          if (!w.room(5)) w.flush(build);
-        }
-        w.flush(build);
-      }
-    });
+                for (std::size_t i = lo; i < hi; ++i) {
+                  std::uint32_t gid = reps[i];
+                  std::uint32_t g = g_classes[gid].rep;
+                  if (g == 0) continue;
+                  auto build = [&](std::uint32_t d) {
+                    std::uint32_t hi_ = d >> 3, op = d & 7;
+                    GChain c = class_chain(gid);
+                    GChain h = word_chain(orb.word[hi_], orb.cls[hi_]);
+                    int hc = 0;
+                    int hn = c.append(h, &hc);
+                    unsigned tt = kNormal[op];
+                    if (hc) tt = tt_neg_b(tt);
+                    c.out = static_cast<std::uint8_t>(c.add(c.out, hn, tt));
+                    c.outc = 0;
+                    return c;
+                  };
+                  for (std::size_t j = 0; j < orb.word.size(); ++j) {
+                    std::uint32_t h = orb.word[j];
+                    std::uint32_t d = static_cast<std::uint32_t>(j) << 3;
+                    w.push(g & h, d | 0);
+                    w.push(g | h, d | 1);
+                    w.push(g ^ h, d | 2);
+                    w.push(g & ~h, d | 3);
+                    w.push(~g & h, d | 4);
+                    if (!w.room(5)) w.flush(build);
+                  }
+                  w.flush(build);
+                }
+              });
   }
 }
 
@@ -465,47 +488,56 @@ void rule_substitution(int r, int cmax) {
     std::snprintf(name, sizeof name, "substitution c=%d", c);
     run_phase(name, reps.size(), std::max<std::size_t>(1, 20000000 / (orb.word.size() * 10 + 1)),
               [&](Worker& w, std::size_t lo, std::size_t hi) {
-      for (std::size_t i = lo; i < hi; ++i) {
-        std::uint32_t gid = reps[i];
-        std::uint32_t G = g_classes[gid].rep;
-        auto build = [&](std::uint32_t d) {
-          std::uint32_t wi = d >> 4, k = (d >> 1) & 7, sw = d & 1;
-          GChain ch = word_chain(orb.word[wi], orb.cls[wi]);
-          GChain gc = class_chain(gid);
-          int base = ch.n;
-          int wn = ch.out, wc = ch.outc ^ static_cast<int>(sw);
-          int vn = var_node(static_cast<int>(k));
-          for (int q = 0; q < gc.n; ++q) {
-            GGate x = gc.g[q];
-            unsigned tt = x.tt;
-            int a = x.a, b = x.b;
-            if (a >= 6) a += base;
-            else if (a == vn) { a = wn; if (wc) tt = tt_neg_a(tt); }
-            if (b >= 6) b += base;
-            else if (b == vn) { b = wn; if (wc) tt = tt_neg_b(tt); }
-            ch.add(a, b, tt);
-          }
-          ch.out = static_cast<std::uint8_t>(gc.out + base);
-          ch.outc = 0;
-          return ch;
-        };
-        for (int k = 0; k < 5; ++k) {
-          std::uint32_t X = kNode[var_node(k)];
-          int s = 1 << k;
-          std::uint32_t G1 = (G & X) | ((G & X) << s);
-          std::uint32_t G0 = (G & ~X) | ((G & ~X) >> s);
-          std::uint32_t D = G0 ^ G1;
-          for (std::size_t j = 0; j < orb.word.size(); ++j) {
-            std::uint32_t wv = orb.word[j];
-            std::uint32_t d = static_cast<std::uint32_t>(j) << 4 | static_cast<std::uint32_t>(k) << 1;
-            w.push(G0 ^ (D & wv), d);
-            w.push(G1 ^ (D & wv), d | 1);
-            if (!w.room(2)) w.flush(build);
-          }
-        }
-        w.flush(build);
-      }
-    });
+                for (std::size_t i = lo; i < hi; ++i) {
+                  std::uint32_t gid = reps[i];
+                  std::uint32_t G = g_classes[gid].rep;
+                  auto build = [&](std::uint32_t d) {
+                    std::uint32_t wi = d >> 4, k = (d >> 1) & 7, sw = d & 1;
+                    GChain ch = word_chain(orb.word[wi], orb.cls[wi]);
+                    GChain gc = class_chain(gid);
+                    int base = ch.n;
+                    int wn = ch.out, wc = ch.outc ^ static_cast<int>(sw);
+                    int vn = var_node(static_cast<int>(k));
+                    for (int q = 0; q < gc.n; ++q) {
+                      GGate x = gc.g[q];
+                      unsigned tt = x.tt;
+                      int a = x.a, b = x.b;
+                      if (a >= 6)
+                        a += base;
+                      else if (a == vn) {
+                        a = wn;
+                        if (wc) tt = tt_neg_a(tt);
+                      }
+                      if (b >= 6)
+                        b += base;
+                      else if (b == vn) {
+                        b = wn;
+                        if (wc) tt = tt_neg_b(tt);
+                      }
+                      ch.add(a, b, tt);
+                    }
+                    ch.out = static_cast<std::uint8_t>(gc.out + base);
+                    ch.outc = 0;
+                    return ch;
+                  };
+                  for (int k = 0; k < 5; ++k) {
+                    std::uint32_t X = kNode[var_node(k)];
+                    int s = 1 << k;
+                    std::uint32_t G1 = (G & X) | ((G & X) << s);
+                    std::uint32_t G0 = (G & ~X) | ((G & ~X) >> s);
+                    std::uint32_t D = G0 ^ G1;
+                    for (std::size_t j = 0; j < orb.word.size(); ++j) {
+                      std::uint32_t wv = orb.word[j];
+                      std::uint32_t d =
+                          static_cast<std::uint32_t>(j) << 4 | static_cast<std::uint32_t>(k) << 1;
+                      w.push(G0 ^ (D & wv), d);
+                      w.push(G1 ^ (D & wv), d | 1);
+                      if (!w.room(2)) w.flush(build);
+                    }
+                  }
+                  w.flush(build);
+                }
+              });
   }
 }
 
@@ -625,7 +657,8 @@ std::uint32_t forced(const Analysed& A, int ni, std::uint32_t x) {
   std::uint32_t v[kMaxNodes];
   std::memcpy(v, A.v, sizeof(std::uint32_t) * static_cast<std::size_t>(6 + A.n));
   v[ni] = x;
-  for (int j = std::max(0, ni - 5); j < A.n; ++j) v[6 + j] = eval_tt(A.c.g[j].tt, v[A.c.g[j].a], v[A.c.g[j].b]);
+  for (int j = std::max(0, ni - 5); j < A.n; ++j)
+    v[6 + j] = eval_tt(A.c.g[j].tt, v[A.c.g[j].a], v[A.c.g[j].b]);
   return v[5 + A.n];
 }
 
@@ -644,7 +677,8 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
     // Two-gate extension: f = psi(out, phi(y, z)) and f = psi(phi(out, y), z).
     auto build1 = [&](std::uint32_t d) {
       GChain c = A.c;
-      int t = c.add(static_cast<int>(d >> 14), static_cast<int>((d >> 8) & 63), kBoth[(d >> 4) & 15]);
+      int t =
+          c.add(static_cast<int>(d >> 14), static_cast<int>((d >> 8) & 63), kBoth[(d >> 4) & 15]);
       c.out = static_cast<std::uint8_t>(c.add(outn, t, kNormal[d & 15]));
       return c;
     };
@@ -653,7 +687,8 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
         for (int p = 0; p < 10; ++p) {
           std::uint32_t t = eval_tt(kBoth[p], A.v[y], A.v[z]);
           for (int q = 0; q < 5; ++q)
-            w.push(eval_tt(kNormal[q], A.v[outn], t), static_cast<std::uint32_t>(y << 14 | z << 8 | p << 4 | q));
+            w.push(eval_tt(kNormal[q], A.v[outn], t),
+                   static_cast<std::uint32_t>(y << 14 | z << 8 | p << 4 | q));
         }
         if (!w.room(50)) w.flush(build1);
       }
@@ -669,7 +704,8 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
         std::uint32_t t = eval_tt(kBoth[p], A.v[outn], A.v[y]);
         for (int z = 1; z < N; ++z)
           for (int q = 0; q < 5; ++q)
-            w.push(eval_tt(kNormal[q], t, A.v[z]), static_cast<std::uint32_t>(y << 14 | z << 8 | p << 4 | q));
+            w.push(eval_tt(kNormal[q], t, A.v[z]),
+                   static_cast<std::uint32_t>(y << 14 | z << 8 | p << 4 | q));
         if (!w.room(5 * N)) w.flush(build2);
       }
     w.flush(build2);
@@ -688,7 +724,8 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
           if (y == kk) continue;
           for (int p = 0; p < 10; ++p) {
             B.c = A.c;
-            B.c.g[gi] = GGate{static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(kk), kBoth[p]};
+            B.c.g[gi] =
+                GGate{static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(kk), kBoth[p]};
             analyse_chain(B);
             const int NB = 6 + B.n;
             auto build = [&](std::uint32_t d) {
@@ -707,7 +744,9 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
               for (int pos2 = 0; pos2 < 2; ++pos2) {
                 int u2 = pos2 ? H.b : H.a, k2 = pos2 ? H.a : H.b;
                 if (pos2 == 1 && H.a == H.b) break;
-                if (u2 < 6 || B.fo[u2] != (B.fo[nj] | std::uint64_t{1} << u2) || consumers(B, u2) != 1) continue;
+                if (u2 < 6 || B.fo[u2] != (B.fo[nj] | std::uint64_t{1} << u2) ||
+                    consumers(B, u2) != 1)
+                  continue;
                 if (!have) {
                   D0 = forced(B, nj, 0);
                   DD = D0 ^ forced(B, nj, ~0u);
@@ -759,7 +798,8 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
         for (int z = y + 1; z < N; ++z) {
           if (banned >> z & 1) continue;
           for (int p = 0; p < 10; ++p)
-            w.push(D0 ^ (DD & eval_tt(kBoth[p], A.v[y], A.v[z])), static_cast<std::uint32_t>(y << 10 | z << 4 | p));
+            w.push(D0 ^ (DD & eval_tt(kBoth[p], A.v[y], A.v[z])),
+                   static_cast<std::uint32_t>(y << 10 | z << 4 | p));
           if (!w.room(10)) w.flush(build);
         }
       }
@@ -776,8 +816,14 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
         GChain c = A.c;
         int y = static_cast<int>(d >> 1), neg = d & 1;
         for (int j = 0; j < A.n; ++j) {
-          if (c.g[j].a == u) { c.g[j].a = static_cast<std::uint8_t>(y); if (neg) c.g[j].tt = static_cast<std::uint8_t>(tt_neg_a(c.g[j].tt)); }
-          if (c.g[j].b == u) { c.g[j].b = static_cast<std::uint8_t>(y); if (neg) c.g[j].tt = static_cast<std::uint8_t>(tt_neg_b(c.g[j].tt)); }
+          if (c.g[j].a == u) {
+            c.g[j].a = static_cast<std::uint8_t>(y);
+            if (neg) c.g[j].tt = static_cast<std::uint8_t>(tt_neg_a(c.g[j].tt));
+          }
+          if (c.g[j].b == u) {
+            c.g[j].b = static_cast<std::uint8_t>(y);
+            if (neg) c.g[j].tt = static_cast<std::uint8_t>(tt_neg_b(c.g[j].tt));
+          }
         }
         return c;
       };
@@ -823,7 +869,8 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
       return c;
     };
     for (int y = 1; y < outn; ++y)
-      for (int p = 0; p < 5; ++p) w.push(eval_tt(kNormal[p], A.v[outn], A.v[y]), static_cast<std::uint32_t>(y << 4 | p));
+      for (int p = 0; p < 5; ++p)
+        w.push(eval_tt(kNormal[p], A.v[outn], A.v[y]), static_cast<std::uint32_t>(y << 4 | p));
     w.flush(build);
   }
   for (int gi = 0; gi < A.n; ++gi) {
@@ -841,8 +888,10 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
         auto build = [&](std::uint32_t d) {
           GChain c = A.c;
           int t = c.add(static_cast<int>(d >> 10), static_cast<int>((d >> 4) & 63), kBoth[d & 15]);
-          if (pos) c.g[gi].b = static_cast<std::uint8_t>(t);
-          else c.g[gi].a = static_cast<std::uint8_t>(t);
+          if (pos)
+            c.g[gi].b = static_cast<std::uint8_t>(t);
+          else
+            c.g[gi].a = static_cast<std::uint8_t>(t);
           return c;
         };
         for (int y = 1; y < N; ++y) {
@@ -862,7 +911,9 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
       } else {
         // In reduce mode only the moves that leave u dead (a gate read by
         // gate i alone, replaced by another node) can shorten the chain.
-        if (general && (u < 6 || A.fo[u] != (A.fo[ni] | std::uint64_t{1} << u) || consumers(A, u) != 1)) continue;
+        if (general &&
+            (u < 6 || A.fo[u] != (A.fo[ni] | std::uint64_t{1} << u) || consumers(A, u) != 1))
+          continue;
         auto build = [&](std::uint32_t d) {
           GChain c = A.c;
           c.g[gi].a = static_cast<std::uint8_t>(d >> 4);
@@ -884,15 +935,17 @@ void chain_moves(Worker& w, const Rec& rec, int mode, bool general) {
 }
 
 void rule_chains(const char* name, const std::vector<ChainRef>& refs, int mode, bool general) {
-  run_phase(name, refs.size(), general ? 200 : 2000, [&](Worker& w, std::size_t lo, std::size_t hi) {
-    for (std::size_t i = lo; i < hi; ++i)
-      chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], mode, general);
-  });
+  run_phase(name, refs.size(), general ? 200 : 2000,
+            [&](Worker& w, std::size_t lo, std::size_t hi) {
+              for (std::size_t i = lo; i < hi; ++i)
+                chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], mode, general);
+            });
 }
 
 // The stored chains of the classes of level lvl; with `start` (indexed by
 // class id) only those after the first start[id] chains of each class.
-std::vector<ChainRef> chains_of_level(int lvl, std::size_t from_k = 0, const std::vector<std::uint32_t>* start = nullptr) {
+std::vector<ChainRef> chains_of_level(int lvl, std::size_t from_k = 0,
+                                      const std::vector<std::uint32_t>* start = nullptr) {
   std::vector<ChainRef> refs;
   for (std::size_t i = 0; i < g_level[lvl].size(); ++i) {
     std::uint32_t id = g_level[lvl][i];
@@ -913,9 +966,11 @@ void rewiring_rounds(int r, const char* name, int max_rounds, bool until_no_clas
     start.assign(g_classes.size(), 0);
     for (auto id : g_level[r]) start[id] = static_cast<std::uint32_t>(g_classes[id].chains.size());
     if (refs.empty()) break;
-    PhaseStats s = run_phase(name, refs.size(), 2000, [&](Worker& w, std::size_t lo, std::size_t hi) {
-      for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 1, false);
-    });
+    PhaseStats s =
+        run_phase(name, refs.size(), 2000, [&](Worker& w, std::size_t lo, std::size_t hi) {
+          for (std::size_t i = lo; i < hi; ++i)
+            chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 1, false);
+        });
     if (until_no_class ? s.newc == 0 : s.added == 0) break;
   }
 }
@@ -943,7 +998,8 @@ void walk_level(int lvl, int keep, int rounds) {
     return c.level < lvl || (c.level == lvl && static_cast<int>(c.chains.size()) >= g_keep);
   });
   g_cur_level = lvl;
-  std::printf("walking the chains of %d gates (up to %d per class, %d rounds)\n", lvl, keep, rounds);
+  std::printf("walking the chains of %d gates (up to %d per class, %d rounds)\n", lvl, keep,
+              rounds);
   rewiring_rounds(lvl, "rewiring (walk)", rounds, false);
   g_keep = saved_keep;
 }
@@ -960,7 +1016,9 @@ void deep_walk(int lvl, int quota, int rounds, std::size_t base) {
   int saved_keep = g_keep;
   g_keep = quota;
   g_cur_level = lvl;
-  std::printf("deep walk over the chains of %d gates (%d new per class and round, at most %d rounds)\n", lvl, quota, rounds);
+  std::printf(
+      "deep walk over the chains of %d gates (%d new per class and round, at most %d rounds)\n",
+      lvl, quota, rounds);
   std::vector<std::uint32_t> start(g_classes.size(), 0);
   for (auto id : g_level[lvl]) {
     std::size_t n = g_classes[id].chains.size();
@@ -973,7 +1031,8 @@ void deep_walk(int lvl, int quota, int rounds, std::size_t base) {
       auto& ch = g_classes[id].chains;
       std::size_t keep_from = std::min<std::size_t>(start[id], ch.size());
       if (keep_from > base) {
-        ch.erase(ch.begin() + static_cast<std::ptrdiff_t>(base), ch.begin() + static_cast<std::ptrdiff_t>(keep_from));
+        ch.erase(ch.begin() + static_cast<std::ptrdiff_t>(base),
+                 ch.begin() + static_cast<std::ptrdiff_t>(keep_from));
         start[id] = static_cast<std::uint32_t>(base);
       }
     }
@@ -988,7 +1047,8 @@ void deep_walk(int lvl, int quota, int rounds, std::size_t base) {
     }
     auto refs = chains_of_level(lvl, 0, &start);
     start.assign(g_classes.size(), 0);
-    for (auto id : g_level[lvl]) start[id] = static_cast<std::uint32_t>(g_classes[id].chains.size());
+    for (auto id : g_level[lvl])
+      start[id] = static_cast<std::uint32_t>(g_classes[id].chains.size());
     if (refs.empty()) break;
     // A class keeps the first new chains in the order of their sources, so
     // the sources are taken in a fixed pseudo-random order that changes
@@ -996,21 +1056,26 @@ void deep_walk(int lvl, int quota, int rounds, std::size_t base) {
     {
       std::vector<std::pair<std::uint64_t, ChainRef>> order(refs.size());
       for (std::size_t i = 0; i < refs.size(); ++i) {
-        std::uint64_t k = chain_key(g_classes[refs[i].id].rep ^ static_cast<std::uint32_t>(round * 0x9e3779b9u),
-                                    g_classes[refs[i].id].chains[refs[i].k]);
+        std::uint64_t k =
+            chain_key(g_classes[refs[i].id].rep ^ static_cast<std::uint32_t>(round * 0x9e3779b9u),
+                      g_classes[refs[i].id].chains[refs[i].k]);
         order[i] = {k, refs[i]};
       }
       std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first < b.first : (a.second.id != b.second.id ? a.second.id < b.second.id : a.second.k < b.second.k);
+        return a.first != b.first ? a.first < b.first
+                                  : (a.second.id != b.second.id ? a.second.id < b.second.id
+                                                                : a.second.k < b.second.k);
       });
       for (std::size_t i = 0; i < refs.size(); ++i) refs[i] = order[i].second;
     }
-    PhaseStats s = run_phase("rewiring (deep walk)", refs.size(), 2000, [&](Worker& w, std::size_t lo, std::size_t hi) {
-      for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 1, false);
-    });
+    PhaseStats s = run_phase("rewiring (deep walk)", refs.size(), 2000,
+                             [&](Worker& w, std::size_t lo, std::size_t hi) {
+                               for (std::size_t i = lo; i < hi; ++i)
+                                 chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 1, false);
+                             });
     for (auto& c : g_classes) c.cap = 0;
-    std::printf("  deep walk round %d done in %.1fs, shortfall %s, peak %ld MiB\n", round + 1, now_s() - t0,
-                level_exact(lvl) ? "none" : "remains", peak_kib() / 1024);
+    std::printf("  deep walk round %d done in %.1fs, shortfall %s, peak %ld MiB\n", round + 1,
+                now_s() - t0, level_exact(lvl) ? "none" : "remains", peak_kib() / 1024);
     if (s.added == 0) break;
   }
   g_keep = saved_keep;
@@ -1021,38 +1086,62 @@ void deep_walk(int lvl, int quota, int rounds, std::size_t base) {
 void save_state(const std::string& dir, int level) {
   std::string tmp = dir + "/state.bin.tmp";
   FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) { std::perror(tmp.c_str()); std::exit(1); }
-  std::uint32_t hdr[3] = {0x43474e31u, static_cast<std::uint32_t>(level), static_cast<std::uint32_t>(g_classes.size())};
+  if (!f) {
+    std::perror(tmp.c_str());
+    std::exit(1);
+  }
+  std::uint32_t hdr[3] = {0x43474e31u, static_cast<std::uint32_t>(level),
+                          static_cast<std::uint32_t>(g_classes.size())};
   std::fwrite(hdr, sizeof hdr, 1, f);
   for (const Class& c : g_classes) {
-    std::uint32_t h[2] = {c.rep, static_cast<std::uint32_t>(c.level) | static_cast<std::uint32_t>(c.chains.size()) << 8};
+    std::uint32_t h[2] = {c.rep, static_cast<std::uint32_t>(c.level) |
+                                     static_cast<std::uint32_t>(c.chains.size()) << 8};
     std::fwrite(h, sizeof h, 1, f);
     for (const Rec& r : c.chains) std::fwrite(r.data(), 16, 1, f);
   }
-  if (std::fclose(f) != 0) { std::perror(tmp.c_str()); std::exit(1); }
+  if (std::fclose(f) != 0) {
+    std::perror(tmp.c_str());
+    std::exit(1);
+  }
   std::string lv = dir + "/state-" + std::to_string(level) + ".bin";
   std::rename(tmp.c_str(), lv.c_str());
   std::string cur = dir + "/state.bin";
   std::remove(cur.c_str());
-  if (link(lv.c_str(), cur.c_str()) != 0) { std::perror(cur.c_str()); std::exit(1); }
+  if (link(lv.c_str(), cur.c_str()) != 0) {
+    std::perror(cur.c_str());
+    std::exit(1);
+  }
 }
 
 int load_state(const std::string& dir, int from) {
-  std::string name = from < 0 ? dir + "/state.bin" : dir + "/state-" + std::to_string(from) + ".bin";
+  std::string name =
+      from < 0 ? dir + "/state.bin" : dir + "/state-" + std::to_string(from) + ".bin";
   FILE* f = std::fopen(name.c_str(), "rb");
-  if (!f && from >= 0) { std::fprintf(stderr, "no checkpoint %s\n", name.c_str()); std::exit(1); }
+  if (!f && from >= 0) {
+    std::fprintf(stderr, "no checkpoint %s\n", name.c_str());
+    std::exit(1);
+  }
   if (!f) return -1;
   std::uint32_t hdr[3];
-  if (std::fread(hdr, sizeof hdr, 1, f) != 1 || hdr[0] != 0x43474e31u) { std::fclose(f); return -1; }
+  if (std::fread(hdr, sizeof hdr, 1, f) != 1 || hdr[0] != 0x43474e31u) {
+    std::fclose(f);
+    return -1;
+  }
   for (std::uint32_t i = 0; i < hdr[2]; ++i) {
     std::uint32_t h[2];
-    if (std::fread(h, sizeof h, 1, f) != 1) { std::fprintf(stderr, "truncated state\n"); std::exit(1); }
+    if (std::fread(h, sizeof h, 1, f) != 1) {
+      std::fprintf(stderr, "truncated state\n");
+      std::exit(1);
+    }
     Class c;
     c.rep = h[0];
     c.level = static_cast<std::uint8_t>(h[1] & 0xFF);
     c.chains.resize(h[1] >> 8);
     for (Rec& r : c.chains) {
-      if (std::fread(r.data(), 16, 1, f) != 1) { std::fprintf(stderr, "truncated state\n"); std::exit(1); }
+      if (std::fread(r.data(), 16, 1, f) != 1) {
+        std::fprintf(stderr, "truncated state\n");
+        std::exit(1);
+      }
       g_stored.insert(chain_key(c.rep, r));
     }
     g_rep2id.emplace(c.rep, i);
@@ -1071,8 +1160,9 @@ void print_table(int upto) {
   for (int l = 0; l <= upto && l <= 12; ++l) {
     cf += g_level[l].size();
     ct += kTable[l];
-    std::printf("  %5d: %7zu / %7llu   %s%llu\n", l, g_level[l].size(), (unsigned long long)kTable[l],
-                ct > cf ? "short " : "ok ", (unsigned long long)(ct > cf ? ct - cf : 0));
+    std::printf("  %5d: %7zu / %7llu   %s%llu\n", l, g_level[l].size(),
+                (unsigned long long)kTable[l], ct > cf ? "short " : "ok ",
+                (unsigned long long)(ct > cf ? ct - cf : 0));
   }
   for (int l = 13; l <= upto; ++l)
     if (!g_level[l].empty()) std::printf("  %5d: %7zu (beyond the table)\n", l, g_level[l].size());
@@ -1095,7 +1185,10 @@ bool write_output(const std::string& path) {
   std::sort(recs.begin(), recs.end(), [](auto& a, auto& b) { return a.first < b.first; });
   std::string tmp = path + ".tmp";
   FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) { std::perror(tmp.c_str()); return false; }
+  if (!f) {
+    std::perror(tmp.c_str());
+    return false;
+  }
   for (auto& [k, r] : recs) std::fwrite(r.data(), 15, 1, f);
   if (std::fclose(f) != 0) return false;
   std::rename(tmp.c_str(), path.c_str());
@@ -1107,12 +1200,14 @@ bool write_output(const std::string& path) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr,
-                 "usage: %s WORKDIR [--out FILE] [--max-level N] [--keep K] [--keep-low K] [--low-upto L]\n"
-                 "       [--threads T] [--from-level L] [--general 0|1] [--two-gate 0|1] [--shared 0|1]\n"
-                 "       [--reduce 0|1] [--walk K:R,...] [--insert-keep K] [--polish-keep K] [--polish-rounds R]\n"
-                 "       [--polish-from L] [--stop-when-exact L] [--deep K:R] [--two-move K]\n",
-                 argv[0]);
+    std::fprintf(
+        stderr,
+        "usage: %s WORKDIR [--out FILE] [--max-level N] [--keep K] [--keep-low K] [--low-upto L]\n"
+        "       [--threads T] [--from-level L] [--general 0|1] [--two-gate 0|1] [--shared 0|1]\n"
+        "       [--reduce 0|1] [--walk K:R,...] [--insert-keep K] [--polish-keep K] "
+        "[--polish-rounds R]\n"
+        "       [--polish-from L] [--stop-when-exact L] [--deep K:R] [--two-move K]\n",
+        argv[0]);
     return 2;
   }
   std::string dir = argv[1], out = dir + "/chains.bin";
@@ -1126,21 +1221,36 @@ int main(int argc, char** argv) {
   std::vector<std::pair<int, int>> walk;
   for (int i = 2; i + 1 < argc; i += 2) {
     std::string a = argv[i];
-    if (a == "--out") out = argv[i + 1];
-    else if (a == "--max-level") max_level = std::atoi(argv[i + 1]);
-    else if (a == "--keep") g_keep = std::atoi(argv[i + 1]);
-    else if (a == "--keep-low") g_keep_low = std::atoi(argv[i + 1]);
-    else if (a == "--low-upto") g_low_upto = std::atoi(argv[i + 1]);
-    else if (a == "--stop-when-exact") g_stop_when_exact = std::atoi(argv[i + 1]);
-    else if (a == "--threads") g_threads = std::atoi(argv[i + 1]);
-    else if (a == "--from-level") from = std::atoi(argv[i + 1]);
-    else if (a == "--general") general = std::atoi(argv[i + 1]) != 0;
-    else if (a == "--two-gate") two_gate = std::atoi(argv[i + 1]) != 0;
-    else if (a == "--shared") shared = std::atoi(argv[i + 1]) != 0;
-    else if (a == "--reduce") reduce = std::atoi(argv[i + 1]) != 0;
-    else if (a == "--polish-keep") polish_keep = std::atoi(argv[i + 1]);
-    else if (a == "--polish-rounds") polish_rounds = std::atoi(argv[i + 1]);
-    else if (a == "--polish-from") polish_from = std::atoi(argv[i + 1]);
+    if (a == "--out")
+      out = argv[i + 1];
+    else if (a == "--max-level")
+      max_level = std::atoi(argv[i + 1]);
+    else if (a == "--keep")
+      g_keep = std::atoi(argv[i + 1]);
+    else if (a == "--keep-low")
+      g_keep_low = std::atoi(argv[i + 1]);
+    else if (a == "--low-upto")
+      g_low_upto = std::atoi(argv[i + 1]);
+    else if (a == "--stop-when-exact")
+      g_stop_when_exact = std::atoi(argv[i + 1]);
+    else if (a == "--threads")
+      g_threads = std::atoi(argv[i + 1]);
+    else if (a == "--from-level")
+      from = std::atoi(argv[i + 1]);
+    else if (a == "--general")
+      general = std::atoi(argv[i + 1]) != 0;
+    else if (a == "--two-gate")
+      two_gate = std::atoi(argv[i + 1]) != 0;
+    else if (a == "--shared")
+      shared = std::atoi(argv[i + 1]) != 0;
+    else if (a == "--reduce")
+      reduce = std::atoi(argv[i + 1]) != 0;
+    else if (a == "--polish-keep")
+      polish_keep = std::atoi(argv[i + 1]);
+    else if (a == "--polish-rounds")
+      polish_rounds = std::atoi(argv[i + 1]);
+    else if (a == "--polish-from")
+      polish_from = std::atoi(argv[i + 1]);
     else if (a == "--walk") {
       walk.clear();
       for (const char* p = argv[i + 1]; *p;) {
@@ -1149,17 +1259,23 @@ int main(int argc, char** argv) {
         if (*e == ':') rounds = static_cast<int>(std::strtol(e + 1, &e, 10));
         if (k > 0) walk.emplace_back(k, rounds);
         p = *e == ',' ? e + 1 : e;
-        if (e == p && *p) { std::fprintf(stderr, "bad --walk %s\n", argv[i + 1]); return 2; }
+        if (e == p && *p) {
+          std::fprintf(stderr, "bad --walk %s\n", argv[i + 1]);
+          return 2;
+        }
       }
-    }
-    else if (a == "--insert-keep") insert_keep = std::atoi(argv[i + 1]);
-    else if (a == "--two-move") two_move = std::atoi(argv[i + 1]);
+    } else if (a == "--insert-keep")
+      insert_keep = std::atoi(argv[i + 1]);
+    else if (a == "--two-move")
+      two_move = std::atoi(argv[i + 1]);
     else if (a == "--deep") {
       char* e;
       deep_quota = static_cast<int>(std::strtol(argv[i + 1], &e, 10));
       deep_rounds = *e == ':' ? std::atoi(e + 1) : 8;
+    } else {
+      std::fprintf(stderr, "unknown option %s\n", a.c_str());
+      return 2;
     }
-    else { std::fprintf(stderr, "unknown option %s\n", a.c_str()); return 2; }
   }
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // progress lines appear as they are printed
   double t0 = now_s();
@@ -1215,10 +1331,14 @@ int main(int argc, char** argv) {
     }
     // Rewiring, repeated on the chains each round adds.
     rewiring_rounds(r, "rewiring", 1000, true);
-    for (auto id : g_level[r]) { g_classes[id].full = 1; mark_orbit(g_classes[id]); }
+    for (auto id : g_level[r]) {
+      g_classes[id].full = 1;
+      mark_orbit(g_classes[id]);
+    }
     if (r <= kOrbitLevels) build_orbit(r);
     save_state(dir, r);
-    std::printf("level %d done in %.1fs, %zu classes in all, peak %ld MiB\n", r, now_s() - tl, g_classes.size(), peak_kib() / 1024);
+    std::printf("level %d done in %.1fs, %zu classes in all, peak %ld MiB\n", r, now_s() - tl,
+                g_classes.size(), peak_kib() / 1024);
     print_table(r);
   }
   g_building_levels = false;
@@ -1233,7 +1353,8 @@ int main(int argc, char** argv) {
         if (r < polish_from || level_exact(r)) break;
         walk_level(r, keep, rounds);
       }
-      if (deep_quota > 0 && r >= polish_from && !level_exact(r)) deep_walk(r, deep_quota, deep_rounds, static_cast<std::size_t>(keep_high));
+      if (deep_quota > 0 && r >= polish_from && !level_exact(r))
+        deep_walk(r, deep_quota, deep_rounds, static_cast<std::size_t>(keep_high));
       if (level_exact(r)) continue;
       if (insert_keep > 0 && r >= polish_from) {
         // Walks the chains of level r - 1 (storing up to insert_keep per
@@ -1267,26 +1388,36 @@ int main(int argc, char** argv) {
       g_cur_level = 99;
       auto refs = chains_of_level(r + 1);
       std::printf("reduction to %d gates\n", r);
-      run_phase("rewiring (reduce)", refs.size(), 2000, [&](Worker& w, std::size_t lo, std::size_t hi) {
-        for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 1, true);
-      });
-      run_phase("node replacement", refs.size(), 2000, [&](Worker& w, std::size_t lo, std::size_t hi) {
-        for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 4, false);
-      });
-      run_phase("cone replacement", refs.size(), 500, [&](Worker& w, std::size_t lo, std::size_t hi) {
-        for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 5, false);
-      });
+      run_phase("rewiring (reduce)", refs.size(), 2000,
+                [&](Worker& w, std::size_t lo, std::size_t hi) {
+                  for (std::size_t i = lo; i < hi; ++i)
+                    chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 1, true);
+                });
+      run_phase("node replacement", refs.size(), 2000,
+                [&](Worker& w, std::size_t lo, std::size_t hi) {
+                  for (std::size_t i = lo; i < hi; ++i)
+                    chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 4, false);
+                });
+      run_phase("cone replacement", refs.size(), 500,
+                [&](Worker& w, std::size_t lo, std::size_t hi) {
+                  for (std::size_t i = lo; i < hi; ++i)
+                    chain_moves(w, g_classes[refs[i].id].chains[refs[i].k], 5, false);
+                });
       if (two_move > 0) {
         std::vector<ChainRef> few;
         for (const ChainRef& c : refs)
           if (c.k < two_move) few.push_back(c);
         run_phase("two moves", few.size(), 20, [&](Worker& w, std::size_t lo, std::size_t hi) {
-          for (std::size_t i = lo; i < hi; ++i) chain_moves(w, g_classes[few[i].id].chains[few[i].k], 6, false);
+          for (std::size_t i = lo; i < hi; ++i)
+            chain_moves(w, g_classes[few[i].id].chains[few[i].k], 6, false);
         });
       }
       std::printf("reduction to %d done in %.1fs\n", r, now_s() - tr);
     }
-    for (auto& c : g_classes) { c.full = 1; mark_orbit(c); }
+    for (auto& c : g_classes) {
+      c.full = 1;
+      mark_orbit(c);
+    }
     save_state(dir, 99);
   }
   print_table(max_level);

@@ -24,7 +24,8 @@ using namespace chaingen;
 
 namespace {
 
-constexpr std::uint64_t kTable[13] = {0, 2, 5, 20, 93, 389, 1988, 11382, 60713, 221541, 293455, 26535, 1};
+constexpr std::uint64_t kTable[13] = {0,     2,     5,      20,     93,    389, 1988,
+                                      11382, 60713, 221541, 293455, 26535, 1};
 
 }  // namespace
 
@@ -40,7 +41,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot open %s\n", path);
     return 1;
   }
-  std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
   if (data.size() % 15 != 0) {
     std::fprintf(stderr, "size %zu is not a multiple of 15\n", data.size());
     return 1;
@@ -66,10 +68,14 @@ int main(int argc, char** argv) {
       std::uint32_t key = 0;
       int len = 0;
       const char* why = nullptr;
-      if (!rec_eval(r, &key, &len)) why = "malformed chain (empty, gap, node out of range or forward reference)";
-      else if (key >> 31) why = "key is not normal";
-      else if (canon.canon(key) != key) why = "key is not a canonical representative";
-      else if (!keys.insert(key).second) why = "key repeated";
+      if (!rec_eval(r, &key, &len))
+        why = "malformed chain (empty, gap, node out of range or forward reference)";
+      else if (key >> 31)
+        why = "key is not normal";
+      else if (canon.canon(key) != key)
+        why = "key is not a canonical representative";
+      else if (!keys.insert(key).second)
+        why = "key repeated";
       if (why) {
         if (++bad <= 10) std::fprintf(stderr, "record %zu (key %08x): %s\n", i, key, why);
         continue;
@@ -87,8 +93,8 @@ int main(int argc, char** argv) {
     std::uint64_t sh = cum_table > cum_found ? cum_table - cum_found : 0;
     short_total += sh;
     if (count[g] != kTable[g]) match = false;
-    std::printf("%5d  %7llu  %7llu  %llu\n", g, (unsigned long long)count[g], (unsigned long long)kTable[g],
-                (unsigned long long)sh);
+    std::printf("%5d  %7llu  %7llu  %llu\n", g, (unsigned long long)count[g],
+                (unsigned long long)kTable[g], (unsigned long long)sh);
   }
   std::printf("%zu records, %zu faulty\n", n, bad);
   if (table) {

@@ -9,7 +9,8 @@ namespace varnel {
 VarList vars_of(VarMask mask) {
   VarList out;
   out.reserve(static_cast<std::size_t>(std::popcount(mask)));
-  for (; mask != 0; mask &= mask - 1) out.push_back(static_cast<std::uint64_t>(std::countr_zero(mask)));
+  for (; mask != 0; mask &= mask - 1)
+    out.push_back(static_cast<std::uint64_t>(std::countr_zero(mask)));
   return out;
 }
 

@@ -32,9 +32,7 @@ using VarMask = std::uint64_t;
 using VarList = std::vector<std::uint64_t>;
 
 /// The variables 0 .. n-1 as a mask.
-constexpr VarMask all_vars(unsigned n) {
-  return n >= 64 ? ~VarMask{0} : (VarMask{1} << n) - 1;
-}
+constexpr VarMask all_vars(unsigned n) { return n >= 64 ? ~VarMask{0} : (VarMask{1} << n) - 1; }
 
 /// The variables of a mask as an ascending list.
 VarList vars_of(VarMask mask);

@@ -44,7 +44,8 @@ __attribute__((target("avx2"))) void unpack_avx2(const std::uint64_t* words, std
   for (std::uint64_t i = 0; i < full; ++i) {
     const std::uint64_t w = words[i];
     for (unsigned h = 0; h < 2; ++h) {
-      const __m256i v = _mm256_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(w >> (32 * h))));
+      const __m256i v =
+          _mm256_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(w >> (32 * h))));
       const __m256i spread = _mm256_shuffle_epi8(v, select);
       const __m256i hit = _mm256_cmpeq_epi8(_mm256_and_si256(spread, bits), bits);
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 64 * i + 32 * h),
@@ -66,9 +67,15 @@ __attribute__((target("avx512f,avx512bw"))) void unpack_avx512(const std::uint64
 void unpack_bits(std::span<const std::uint64_t> words, std::uint64_t count, std::uint8_t* out) {
   const std::uint64_t full = count / 64;
   switch (simd::level()) {
-    case simd::Level::avx512: unpack_avx512(words.data(), full, out); break;
-    case simd::Level::avx2: unpack_avx2(words.data(), full, out); break;
-    default: unpack_portable(words.data(), full, out); break;
+    case simd::Level::avx512:
+      unpack_avx512(words.data(), full, out);
+      break;
+    case simd::Level::avx2:
+      unpack_avx2(words.data(), full, out);
+      break;
+    default:
+      unpack_portable(words.data(), full, out);
+      break;
   }
   if (count % 64 != 0) {
     std::uint8_t tail[64];

@@ -36,12 +36,11 @@ class Graph {
 // is not a clique, which skips only subsets that are not cliques either; so the
 // first clique it completes is the lexicographically first k-clique. Requires
 // 2 <= k < n.
-std::optional<std::vector<std::size_t>> first_clique(const Graph& g, std::size_t n,
-                                                     std::size_t k) {
+std::optional<std::vector<std::size_t>> first_clique(const Graph& g, std::size_t n, std::size_t k) {
   std::vector<std::size_t> chosen;
   chosen.reserve(k);
-  std::size_t next = 0;      // first candidate for the next position
-  std::size_t reach = 0;     // highest vertex that can still pair with chosen[0]
+  std::size_t next = 0;   // first candidate for the next position
+  std::size_t reach = 0;  // highest vertex that can still pair with chosen[0]
   while (true) {
     const std::size_t t = chosen.size();
     // Leave room for the k - t - 1 vertices that must follow.

@@ -34,10 +34,18 @@ void encode_into(const FValue& table, std::uint8_t* p) noexcept {
   const std::uint64_t size = table.size();
   const std::size_t prefix = length_prefix_size(size);
   switch (prefix) {
-    case 1: *p++ = static_cast<std::uint8_t>(size); break;
-    case 3: *p++ = 0xFB; break;
-    case 5: *p++ = 0xFC; break;
-    default: *p++ = 0xFD; break;
+    case 1:
+      *p++ = static_cast<std::uint8_t>(size);
+      break;
+    case 3:
+      *p++ = 0xFB;
+      break;
+    case 5:
+      *p++ = 0xFC;
+      break;
+    default:
+      *p++ = 0xFD;
+      break;
   }
   for (std::size_t i = 0; i + 1 < prefix; ++i) *p++ = static_cast<std::uint8_t>(size >> (8 * i));
 

@@ -42,8 +42,7 @@ struct SourceLocation {
 /// source location where it was raised.
 class Panic : public std::exception {
  public:
-  explicit Panic(std::string message,
-                 SourceLocation where = SourceLocation::current())
+  explicit Panic(std::string message, SourceLocation where = SourceLocation::current())
       : message_(std::move(message)), where_(where) {}
   const char* what() const noexcept override { return message_.c_str(); }
   const SourceLocation& where() const noexcept { return where_; }

@@ -47,8 +47,8 @@ void spread(std::uint64_t n, std::uint64_t grain, std::uint64_t table_words,
 
 void check_range(std::uint64_t n, std::uint64_t max, const char* family) {
   if (n > max) {
-    throw ValueError(std::string(family) + ": n must be at most " + std::to_string(max) +
-                     ", got " + std::to_string(n));
+    throw ValueError(std::string(family) + ": n must be at most " + std::to_string(max) + ", got " +
+                     std::to_string(n));
   }
 }
 
@@ -138,8 +138,7 @@ std::vector<std::uint64_t> multiples_pattern(std::initializer_list<std::uint64_t
 
 // dst[i] op= pattern[(first + i) mod P], in runs that the compiler vectorises.
 template <class Op>
-void apply_periodic(Words dst, std::uint64_t first, std::span<const std::uint64_t> pattern,
-                    Op op) {
+void apply_periodic(Words dst, std::uint64_t first, std::span<const std::uint64_t> pattern, Op op) {
   const std::uint64_t period = pattern.size();
   std::uint64_t r = first % period;
   std::uint64_t i = 0;
@@ -321,9 +320,7 @@ constexpr unsigned kBlockVars = 18;
   close_words_body(blk, count);
 }
 
-void close_words_plain(std::uint64_t* blk, std::uint64_t count) {
-  close_words_body(blk, count);
-}
+void close_words_plain(std::uint64_t* blk, std::uint64_t count) { close_words_body(blk, count); }
 
 void close_words(std::uint64_t* blk, std::uint64_t count) {
   static const bool avx2 = __builtin_cpu_supports("avx2");

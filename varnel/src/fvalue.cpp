@@ -35,7 +35,8 @@ FValue FValue::from_bytes(std::span<const std::uint8_t> entries) {
     const std::uint64_t begin = w * 64;
     const std::uint64_t end = std::min<std::uint64_t>(begin + 64, size);
     std::uint64_t word = 0;
-    for (std::uint64_t x = begin; x < end; ++x) word |= std::uint64_t{entries[x] != 0} << (x - begin);
+    for (std::uint64_t x = begin; x < end; ++x)
+      word |= std::uint64_t{entries[x] != 0} << (x - begin);
     words[w] = word;
   }
   return FValue(std::move(words), size);

@@ -48,7 +48,9 @@ class FValue {
   /// n = floor(log2 L).
   unsigned n_vars() const noexcept { return 63u - static_cast<unsigned>(__builtin_clzll(size_)); }
   /// Entry x; x must be below size().
-  bool operator[](std::uint64_t x) const noexcept { return (words_.data()[x >> 6] >> (x & 63)) & 1u; }
+  bool operator[](std::uint64_t x) const noexcept {
+    return (words_.data()[x >> 6] >> (x & 63)) & 1u;
+  }
 
   /// The packed words, read-only (words_for(size()) of them).
   std::span<const std::uint64_t> words() const noexcept { return words_.span(); }

@@ -54,7 +54,8 @@ __attribute__((target("avx2"))) void apply_all_avx2(const DeltaSwap* swaps, unsi
   for (; i + 4 <= n; i += 4) {
     __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + i));
     for (unsigned s = 0; s < size; ++s) {
-      const __m256i t = _mm256_and_si256(_mm256_xor_si256(_mm256_srl_epi64(x, shift[s]), x), mask[s]);
+      const __m256i t =
+          _mm256_and_si256(_mm256_xor_si256(_mm256_srl_epi64(x, shift[s]), x), mask[s]);
       x = _mm256_xor_si256(_mm256_xor_si256(x, t), _mm256_sll_epi64(t, shift[s]));
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + i), x);
@@ -74,7 +75,8 @@ __attribute__((target("avx512f"))) void apply_all_avx512(const DeltaSwap* swaps,
   for (; i + 8 <= n; i += 8) {
     __m512i x = _mm512_loadu_si512(w + i);
     for (unsigned s = 0; s < size; ++s) {
-      const __m512i t = _mm512_and_si512(_mm512_xor_si512(_mm512_maskz_srl_epi64(0xFF, x, shift[s]), x), mask[s]);
+      const __m512i t =
+          _mm512_and_si512(_mm512_xor_si512(_mm512_maskz_srl_epi64(0xFF, x, shift[s]), x), mask[s]);
       x = _mm512_xor_si512(_mm512_xor_si512(x, t), _mm512_maskz_sll_epi64(0xFF, t, shift[s]));
     }
     _mm512_storeu_si512(w + i, x);
@@ -86,9 +88,12 @@ __attribute__((target("avx512f"))) void apply_all_avx512(const DeltaSwap* swaps,
 
 void InWordPermutation::apply_all(std::span<std::uint64_t> words) const {
   switch (simd::level()) {
-    case simd::Level::avx512: return apply_all_avx512(swaps_, size_, words.data(), words.size());
-    case simd::Level::avx2: return apply_all_avx2(swaps_, size_, words.data(), words.size());
-    default: return apply_all_portable(swaps_, size_, words.data(), words.size());
+    case simd::Level::avx512:
+      return apply_all_avx512(swaps_, size_, words.data(), words.size());
+    case simd::Level::avx2:
+      return apply_all_avx2(swaps_, size_, words.data(), words.size());
+    default:
+      return apply_all_portable(swaps_, size_, words.data(), words.size());
   }
 }
 
@@ -128,8 +133,8 @@ class WordSource {
 // Gather pass: out[w'] = in_word(src[source(w')]), where source() undoes the
 // permutation of the word-index bits. source() is evaluated from lookup tables
 // of 8 destination bits each.
-void gather_words(std::span<const std::uint64_t> src, unsigned word_bits,
-                  const unsigned* word_dest, std::span<std::uint64_t> out) {
+void gather_words(std::span<const std::uint64_t> src, unsigned word_bits, const unsigned* word_dest,
+                  std::span<std::uint64_t> out) {
   const std::uint64_t words = std::uint64_t{1} << word_bits;
   bool identity = true;
   for (unsigned r = 0; r < word_bits; ++r) identity = identity && word_dest[r] == r;
@@ -191,16 +196,18 @@ void gather_exchange_n(std::span<const std::uint64_t> src, std::uint64_t words,
 // same in all lanes. Needs the lowest log2(lanes) destination word bits
 // outside the group; the lanes' source words are fetched with a gather.
 template <unsigned Count>
-__attribute__((target("avx512f"))) void gather_exchange_avx512(
-    const std::uint64_t* src, std::uint64_t words, const WordSource& source,
-    const ExchangePlan& plan, std::uint64_t* out) {
+__attribute__((target("avx512f"))) void gather_exchange_avx512(const std::uint64_t* src,
+                                                               std::uint64_t words,
+                                                               const WordSource& source,
+                                                               const ExchangePlan& plan,
+                                                               std::uint64_t* out) {
   constexpr unsigned group = 1u << Count;
   const std::uint64_t skip = plan.group_mask | 7;
-  __m512i lane_source = _mm512_setr_epi64(
-      static_cast<long long>(source(0)), static_cast<long long>(source(1)),
-      static_cast<long long>(source(2)), static_cast<long long>(source(3)),
-      static_cast<long long>(source(4)), static_cast<long long>(source(5)),
-      static_cast<long long>(source(6)), static_cast<long long>(source(7)));
+  __m512i lane_source =
+      _mm512_setr_epi64(static_cast<long long>(source(0)), static_cast<long long>(source(1)),
+                        static_cast<long long>(source(2)), static_cast<long long>(source(3)),
+                        static_cast<long long>(source(4)), static_cast<long long>(source(5)),
+                        static_cast<long long>(source(6)), static_cast<long long>(source(7)));
   __m512i keep[6];
   __m128i shift[6];
   for (unsigned t = 0; t < Count; ++t) {
@@ -227,7 +234,8 @@ __attribute__((target("avx512f"))) void gather_exchange_avx512(
         local[s] = _mm512_xor_si512(local[s], _mm512_maskz_sll_epi64(0xFF, x, shift[t]));
       }
     }
-    for (unsigned s = 0; s < group; ++s) _mm512_storeu_si512(out + (base | plan.offset[s]), local[s]);
+    for (unsigned s = 0; s < group; ++s)
+      _mm512_storeu_si512(out + (base | plan.offset[s]), local[s]);
   }
 }
 
@@ -239,9 +247,9 @@ __attribute__((target("avx2"))) void gather_exchange_avx2(const std::uint64_t* s
                                                           std::uint64_t* out) {
   constexpr unsigned group = 1u << Count;
   const std::uint64_t skip = plan.group_mask | 3;
-  const __m256i lane_source = _mm256_setr_epi64x(
-      static_cast<long long>(source(0)), static_cast<long long>(source(1)),
-      static_cast<long long>(source(2)), static_cast<long long>(source(3)));
+  const __m256i lane_source =
+      _mm256_setr_epi64x(static_cast<long long>(source(0)), static_cast<long long>(source(1)),
+                         static_cast<long long>(source(2)), static_cast<long long>(source(3)));
   __m256i keep[6];
   __m128i shift[6];
   for (unsigned t = 0; t < Count; ++t) {
@@ -310,12 +318,18 @@ void gather_exchange(std::span<const std::uint64_t> src, unsigned word_bits,
     plan.shift[t] = 1u << in_bit[t];
   }
   switch (count) {
-    case 1: return gather_exchange_count<1>(src, words, source, plan, out);
-    case 2: return gather_exchange_count<2>(src, words, source, plan, out);
-    case 3: return gather_exchange_count<3>(src, words, source, plan, out);
-    case 4: return gather_exchange_count<4>(src, words, source, plan, out);
-    case 5: return gather_exchange_count<5>(src, words, source, plan, out);
-    default: return gather_exchange_count<6>(src, words, source, plan, out);
+    case 1:
+      return gather_exchange_count<1>(src, words, source, plan, out);
+    case 2:
+      return gather_exchange_count<2>(src, words, source, plan, out);
+    case 3:
+      return gather_exchange_count<3>(src, words, source, plan, out);
+    case 4:
+      return gather_exchange_count<4>(src, words, source, plan, out);
+    case 5:
+      return gather_exchange_count<5>(src, words, source, plan, out);
+    default:
+      return gather_exchange_count<6>(src, words, source, plan, out);
   }
 }
 

@@ -234,8 +234,7 @@ void parallel_for(std::uint64_t n, std::uint64_t grain,
   if (grain == 0) grain = 1;
   const std::uint64_t chunks = (n + grain - 1) / grain;
   const unsigned threads = num_threads();
-  const unsigned participants =
-      static_cast<unsigned>(chunks < threads ? chunks : threads);
+  const unsigned participants = static_cast<unsigned>(chunks < threads ? chunks : threads);
   if (participants <= 1) {
     for (std::uint64_t begin = 0; begin < n; begin += grain) {
       interrupt::checkpoint();

@@ -95,7 +95,8 @@ FormStats form_stats(const FValue& f, VarMask fixed, bool with_entropy = true);
 /// fast path; the others are reduced to weighted forms of their distinct
 /// positions (never enumerating 2^k assignments). More than 63 entries
 /// (2^k assignments beyond 64-bit counts) is a ValueError.
-FormStats form_stats(const FValue& f, std::span<const std::uint64_t> vars, bool with_entropy = true);
+FormStats form_stats(const FValue& f, std::span<const std::uint64_t> vars,
+                     bool with_entropy = true);
 
 /// The number of distinct forms when `vars` are fixed (at least 1).
 std::uint64_t count_forms_by_multiple_fixed(const FValue& f, std::span<const std::uint64_t> vars);

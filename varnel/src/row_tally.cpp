@@ -6,7 +6,6 @@
 
 #include "fvalue.hpp"
 
-
 namespace varnel {
 
 namespace {
@@ -121,9 +120,15 @@ void RowTallier::run_with(const RowList& rows, Weight weight, RowOrder order) {
     return;
   }
   switch (cb) {
-    case 6: run_wide<1>(rows, weight); return;  // rows of one word
-    case 7: run_wide<2>(rows, weight); return;  // rows of two words
-    default: run_wide<0>(rows, weight); return;
+    case 6:
+      run_wide<1>(rows, weight);
+      return;  // rows of one word
+    case 7:
+      run_wide<2>(rows, weight);
+      return;  // rows of two words
+    default:
+      run_wide<0>(rows, weight);
+      return;
   }
 }
 

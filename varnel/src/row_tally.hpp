@@ -60,8 +60,7 @@ class RowTallier {
   std::vector<std::uint64_t> first_row;  ///< index of its first occurrence
 
   /// Tallies a list of rows.
-  void run(const RowList& rows, RowWeights weights = {},
-           RowOrder order = RowOrder::first_seen);
+  void run(const RowList& rows, RowWeights weights = {}, RowOrder order = RowOrder::first_seen);
 
   /// The stats of the tally as the forms of fixing k variables (the counts
   /// sum to 2^k).

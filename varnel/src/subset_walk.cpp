@@ -70,7 +70,8 @@ void keep_distinct(const RowList& rows, const RowTallier& tally, Forms& forms) {
   for (std::size_t id = 0; id < tally.counts.size(); ++id) {
     const std::uint64_t r = tally.first_row[id];
     if (cb >= 6) {
-      std::copy_n(rows.data + r * forms.stride, forms.stride, forms.rows.data() + id * forms.stride);
+      std::copy_n(rows.data + r * forms.stride, forms.stride,
+                  forms.rows.data() + id * forms.stride);
     } else if (rows.packed) {
       const std::uint64_t x = r << cb;
       forms.rows[id] = (rows.data[x >> 6] >> (x & 63)) & low_mask(std::uint64_t{1} << cb);
@@ -239,8 +240,7 @@ std::vector<FormStats> subset_stats(const FValue& f, unsigned max_size, bool wit
 }
 
 void complete_subset_stats(const FValue& f, unsigned max_size, std::span<FormStats> stats,
-                           std::span<const std::uint8_t> known, bool with_entropy,
-                           bool parallel) {
+                           std::span<const std::uint8_t> known, bool with_entropy, bool parallel) {
   const unsigned n = f.n_vars();
   if (n > 40) throw ValueError("subset statistics need 2^n entries; n is too large");
   const std::uint64_t count = std::uint64_t{1} << n;

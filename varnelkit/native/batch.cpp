@@ -23,8 +23,8 @@ constexpr std::uint64_t kGrain = 1u << 14;
 /// The items of a buffer as T, checked for size and alignment.
 template <class T, class Bytes>
 auto items(const Bytes& bytes, const char* name) {
-  using Item = std::conditional_t<std::is_const_v<std::remove_reference_t<decltype(bytes[0])>>,
-                                  const T, T>;
+  using Item =
+      std::conditional_t<std::is_const_v<std::remove_reference_t<decltype(bytes[0])>>, const T, T>;
   if (bytes.size() % sizeof(T) != 0 ||
       reinterpret_cast<std::uintptr_t>(bytes.data()) % alignof(T) != 0)
     throw varnel::ValueError(std::string(name) + " is not an aligned array of " +
@@ -35,8 +35,8 @@ auto items(const Bytes& bytes, const char* name) {
 template <class Span>
 void same_length(const Span& out, std::size_t n, const char* name) {
   if (out.size() != n)
-    throw varnel::ValueError(std::string(name) + " must hold " + std::to_string(n) + " items, not " +
-                             std::to_string(out.size()));
+    throw varnel::ValueError(std::string(name) + " must hold " + std::to_string(n) +
+                             " items, not " + std::to_string(out.size()));
 }
 
 /// Runs kernel(begin, end) over [0, n) on the pool without the interpreter lock.
@@ -50,7 +50,8 @@ const opt5::canonisation_table& table() { return *opt5::embedded_database().tabl
 
 }  // namespace
 
-std::uint64_t npn_canonize_many(ReadBuffer words, WriteBuffer representatives, WriteBuffer transforms) {
+std::uint64_t npn_canonize_many(ReadBuffer words, WriteBuffer representatives,
+                                WriteBuffer transforms) {
   const auto in = items<std::uint32_t>(words.bytes(), "words");
   const auto reps = items<std::uint32_t>(representatives.bytes(), "representatives");
   const auto ts = items<opt5::npn_transform>(transforms.bytes(), "transforms");
@@ -100,7 +101,8 @@ std::uint64_t npn_class_indices(ReadBuffer words, WriteBuffer classes) {
 
 std::uint64_t npn5_class_count() { return opt5::embedded_catalogue().size(); }
 
-std::uint64_t npn5_classes_fill(WriteBuffer representatives, WriteBuffer gates, WriteBuffer orbit_sizes) {
+std::uint64_t npn5_classes_fill(WriteBuffer representatives, WriteBuffer gates,
+                                WriteBuffer orbit_sizes) {
   const auto& catalogue = opt5::embedded_catalogue();
   const auto reps = items<std::uint32_t>(representatives.bytes(), "representatives");
   const auto g = items<std::uint8_t>(gates.bytes(), "gates");

@@ -16,7 +16,8 @@ using varnel::py::WriteBuffer;
 
 /// representatives: uint32 per word; transforms: 7-byte records (permutation
 /// bytes, input-complement mask, output complement).
-std::uint64_t npn_canonize_many(ReadBuffer words, WriteBuffer representatives, WriteBuffer transforms);
+std::uint64_t npn_canonize_many(ReadBuffer words, WriteBuffer representatives,
+                                WriteBuffer transforms);
 std::uint64_t npn_representatives(ReadBuffer words, WriteBuffer representatives);
 /// gates: uint8 per word.
 std::uint64_t minimal_gates_many(ReadBuffer words, WriteBuffer gates);
@@ -27,6 +28,7 @@ std::uint64_t npn_class_indices(ReadBuffer words, WriteBuffer classes);
 std::uint64_t npn5_class_count();
 /// Fills the catalogue: representatives (uint32), gates (uint8) and orbit
 /// sizes (uint32), one item per class.
-std::uint64_t npn5_classes_fill(WriteBuffer representatives, WriteBuffer gates, WriteBuffer orbit_sizes);
+std::uint64_t npn5_classes_fill(WriteBuffer representatives, WriteBuffer gates,
+                                WriteBuffer orbit_sizes);
 
 }  // namespace varnelkit::native

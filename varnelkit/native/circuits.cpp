@@ -43,9 +43,10 @@ PyRef optimal_circuit(std::uint64_t word) {
     PyRef gate = tuple_of({small_int(g.op), small_int(g.a), small_int(g.b)});
     PyTuple_SetItem(gates.get(), i, gate.release());
   }
-  PyRef output = c.output == opt5::circuit::kConstant ? PyRef::borrow(Py_None) : small_int(c.output);
-  return tuple_of({std::move(gates), std::move(output),
-                   PyRef::checked(PyBool_FromLong(c.complement))});
+  PyRef output =
+      c.output == opt5::circuit::kConstant ? PyRef::borrow(Py_None) : small_int(c.output);
+  return tuple_of(
+      {std::move(gates), std::move(output), PyRef::checked(PyBool_FromLong(c.complement))});
 }
 
 PyRef npn_canonize(std::uint64_t word) {
@@ -56,7 +57,8 @@ PyRef npn_canonize(std::uint64_t word) {
                          small_int(t.permutation[2]), small_int(t.permutation[3]),
                          small_int(t.permutation[4])});
   return tuple_of({PyRef::checked(PyLong_FromUnsignedLong(r)), std::move(perm),
-                   small_int(t.input_complement), PyRef::checked(PyBool_FromLong(t.output_complement))});
+                   small_int(t.input_complement),
+                   PyRef::checked(PyBool_FromLong(t.output_complement))});
 }
 
 std::uint32_t apply_transform(std::uint64_t word, std::vector<std::uint64_t> permutation,
@@ -69,8 +71,7 @@ std::uint32_t apply_transform(std::uint64_t word, std::vector<std::uint64_t> per
       if (permutation[i] < 5) seen |= 1u << permutation[i];
       t.permutation[i] = static_cast<std::uint8_t>(permutation[i] < 5 ? permutation[i] : 0);
     }
-  if (seen != 31u)
-    throw varnel::ValueError("the permutation must hold each of 0, 1, 2, 3, 4 once");
+  if (seen != 31u) throw varnel::ValueError("the permutation must hold each of 0, 1, 2, 3, 4 once");
   if (input_complement > 31u)
     throw varnel::ValueError("the input-complement mask is a 5-bit number, not " +
                              std::to_string(input_complement));

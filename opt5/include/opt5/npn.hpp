@@ -130,8 +130,7 @@ void init_tableau(std::uint16_t* tableau);
 
 /// Representative of the normal word f (bit 31 clear); t receives a transform
 /// leading from the representative back to f.
-std::uint32_t canonise_circuit_fast(std::uint32_t f, transform& t,
-                                    const canonisation_table& table);
+std::uint32_t canonise_circuit_fast(std::uint32_t f, transform& t, const canonisation_table& table);
 /// Representative of any word f: complements f when bit 31 is set first.
 std::uint32_t get_representant(std::uint32_t f, const canonisation_table& table);
 

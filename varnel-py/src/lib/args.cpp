@@ -53,8 +53,7 @@ void place_keyword(const Signature& sig, PyObject* name, PyObject* value, PyObje
   throw ErrorAlreadySet{};
 }
 
-void place_positionals(const Signature& sig, Py_ssize_t nargs, PyObject** out,
-                       auto&& positional) {
+void place_positionals(const Signature& sig, Py_ssize_t nargs, PyObject** out, auto&& positional) {
   const auto nparams = static_cast<Py_ssize_t>(sig.params.size());
   if (nargs > nparams) {
     type_error(std::string(sig.full_name) + " takes " + std::to_string(nparams) +
@@ -208,8 +207,8 @@ std::string type_qualname(PyObject* obj) {
   return utf8(name.get());
 }
 
-void bind_fastcall(const Signature& sig, PyObject* const* args, Py_ssize_t nargs,
-                   PyObject* kwnames, PyObject** out) {
+void bind_fastcall(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                   PyObject** out) {
   for (std::size_t p = 0; p < sig.params.size(); ++p) out[p] = nullptr;
   place_positionals(sig, nargs, out, [&](Py_ssize_t i) { return args[i]; });
   if (kwnames != nullptr) {

@@ -26,8 +26,8 @@ struct Signature {
 
 /// Binds fast-call arguments (`nargs` positionals, then one value per name in
 /// `kwnames`) into `out`, one borrowed object per parameter.
-void bind_fastcall(const Signature& sig, PyObject* const* args, Py_ssize_t nargs,
-                   PyObject* kwnames, PyObject** out);
+void bind_fastcall(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                   PyObject** out);
 
 /// Binds tuple-and-dictionary arguments (the constructor's convention) into `out`.
 void bind_tuple_dict(const Signature& sig, PyObject* args, PyObject* kwargs, PyObject** out);

@@ -131,9 +131,9 @@ constexpr Text make_full_name() {
 template <Receiver R, Literal Name, auto Fn, Literal... Params>
 struct Method {
   using Traits = FnTraits<decltype(Fn)>;
-  using Params_ = std::conditional_t<R == Receiver::shared || R == Receiver::exclusive,
-                                     typename Tail<typename Traits::Args>::type,
-                                     typename Traits::Args>;
+  using Params_ =
+      std::conditional_t<R == Receiver::shared || R == Receiver::exclusive,
+                         typename Tail<typename Traits::Args>::type, typename Traits::Args>;
   using Converted = typename StoredTuple<Params_>::type;
   static constexpr std::size_t kParams = sizeof...(Params);
   static_assert(std::tuple_size_v<Converted> == kParams,
@@ -146,8 +146,8 @@ struct Method {
   template <std::size_t... I>
   static Converted convert_all(PyObject* const* raw, std::index_sequence<I...>) {
     // Braced initialisation converts left to right, in parameter order.
-    return Converted{convert_argument<std::tuple_element_t<I, Converted>>(raw[I],
-                                                                          param_names[I])...};
+    return Converted{
+        convert_argument<std::tuple_element_t<I, Converted>>(raw[I], param_names[I])...};
   }
 
   static PyObject* invoke(PyObject* self, PyObject* const* raw) {
@@ -155,8 +155,8 @@ struct Method {
       Converted args = convert_all(raw, std::make_index_sequence<kParams>{});
       return std::apply(
           [&](auto&&... a) {
-            return to_py(Fn(std::forward<decltype(receiver)>(receiver)...,
-                            std::forward<decltype(a)>(a)...));
+            return to_py(
+                Fn(std::forward<decltype(receiver)>(receiver)..., std::forward<decltype(a)>(a)...));
           },
           std::move(args));
     };
@@ -181,8 +181,7 @@ struct Method {
                             PyObject* kwnames) {
     return guard([&] {
       PyObject* raw[kParams + 1] = {};
-      bind_fastcall(Signature{full_name.data(), {param_names, kParams}}, args, nargs, kwnames,
-                    raw);
+      bind_fastcall(Signature{full_name.data(), {param_names, kParams}}, args, nargs, kwnames, raw);
       return invoke(self, raw);
     });
   }

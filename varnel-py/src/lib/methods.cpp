@@ -56,7 +56,8 @@ PyMethodDef* varnel_methods() {
 #ifdef OPT5_HAVE_CHAINS
       method<"minimal_gates", R::shared, &varnel::minimal_gates>(),
 #endif
-      // frontier_size and max_frontier_size take the object exclusively (the first fills the frontier cache)
+      // frontier_size and max_frontier_size take the object exclusively (the first fills the
+      // frontier cache)
       method<"frontier_size", R::exclusive, &entries::frontier_size>(),
       method<"max_frontier_size", R::exclusive, &entries::max_frontier_size>(),
       method<"table", R::shared, &entries::table, "vars">(),

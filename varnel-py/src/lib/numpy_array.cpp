@@ -67,7 +67,8 @@ void** api() {
   PyRef capsule = PyRef::steal(PyObject_GetAttrString(module.get(), "_ARRAY_API"));
   if (!capsule) fail(std::string(name) + "._ARRAY_API: " + take_error_text());
   void* table = PyCapsule_GetPointer(capsule.get(), nullptr);
-  if (table == nullptr) fail(std::string(name) + "._ARRAY_API is not a capsule: " + take_error_text());
+  if (table == nullptr)
+    fail(std::string(name) + "._ARRAY_API is not a capsule: " + take_error_text());
   void** entries = static_cast<void**>(table);
   // The table layout this code relies on is that of ABI versions 1 and 2.
   const unsigned abi = reinterpret_cast<GetVersionFn>(entries[kGetNDArrayCVersion])();

@@ -110,11 +110,7 @@ PyObject* record_type() {
       {0, nullptr},
   };
   static PyType_Spec spec = {
-      Info::name,
-      static_cast<int>(sizeof(RecordObject<Record>)),
-      0,
-      Py_TPFLAGS_DEFAULT,
-      slots,
+      Info::name, static_cast<int>(sizeof(RecordObject<Record>)), 0, Py_TPFLAGS_DEFAULT, slots,
   };
   type = PyRef::checked(PyType_FromSpec(&spec)).release();
   return type;

@@ -29,16 +29,12 @@ struct ToPy<bool> {
 
 template <>
 struct ToPy<std::uint64_t> {
-  static PyRef convert(std::uint64_t v) {
-    return PyRef::checked(PyLong_FromUnsignedLongLong(v));
-  }
+  static PyRef convert(std::uint64_t v) { return PyRef::checked(PyLong_FromUnsignedLongLong(v)); }
 };
 
 template <>
 struct ToPy<std::uint32_t> {
-  static PyRef convert(std::uint32_t v) {
-    return PyRef::checked(PyLong_FromUnsignedLongLong(v));
-  }
+  static PyRef convert(std::uint32_t v) { return PyRef::checked(PyLong_FromUnsignedLongLong(v)); }
 };
 
 template <>

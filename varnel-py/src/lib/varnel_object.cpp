@@ -47,11 +47,7 @@ PyObject* create_varnel_type() {
       {0, nullptr},
   };
   static PyType_Spec spec = {
-      "builtins.Varnel",
-      static_cast<int>(sizeof(VarnelObject)),
-      0,
-      Py_TPFLAGS_DEFAULT,
-      slots,
+      "builtins.Varnel", static_cast<int>(sizeof(VarnelObject)), 0, Py_TPFLAGS_DEFAULT, slots,
   };
   PyRef type = PyRef::checked(PyType_FromSpec(&spec));
   g_varnel_type = type.release();

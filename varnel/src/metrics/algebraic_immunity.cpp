@@ -27,8 +27,7 @@ std::vector<std::uint32_t> monomials_by_degree(unsigned n, unsigned limit) {
 // lowest set bit as pivot; `pivot_row[b]` is the row whose pivot is bit b.
 class EchelonBasis {
  public:
-  EchelonBasis(std::size_t bits, std::size_t words)
-      : words_(words), pivot_row_(bits, kNone) {}
+  EchelonBasis(std::size_t bits, std::size_t words) : words_(words), pivot_row_(bits, kNone) {}
 
   // Reduces v against the basis; adds it and returns true when it is
   // independent, returns false when it reduces to zero.
@@ -62,8 +61,8 @@ class EchelonBasis {
 unsigned annihilator_degree(const FValue& f, bool value, unsigned limit) {
   const unsigned n = f.n_vars();
   if (n > kMaxAnnihilatorVars) {
-    throw ValueError("the annihilator search takes at most " +
-                     std::to_string(kMaxAnnihilatorVars) + " variables");
+    throw ValueError("the annihilator search takes at most " + std::to_string(kMaxAnnihilatorVars) +
+                     " variables");
   }
   // The points where f takes `value`: g must vanish on each of them.
   std::vector<std::uint32_t> points;

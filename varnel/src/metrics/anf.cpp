@@ -40,8 +40,8 @@ unsigned anf_degree(const FValue& anf) {
     const auto high = static_cast<unsigned>(std::popcount(k));
     if (high + 6 <= best) continue;
     for (; w != 0; w &= w - 1) {
-      const unsigned d = high + static_cast<unsigned>(std::popcount(
-                                    static_cast<unsigned>(std::countr_zero(w))));
+      const unsigned d =
+          high + static_cast<unsigned>(std::popcount(static_cast<unsigned>(std::countr_zero(w))));
       if (d > best) best = d;
     }
   }

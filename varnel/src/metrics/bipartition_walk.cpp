@@ -114,11 +114,9 @@ BipartitionStats BipartitionWalker::stats(bool with_entropy) {
   const unsigned k = static_cast<unsigned>(std::popcount(first_));
   const unsigned m = n_ - k;
   if (k == 0 || m == 0) return bipartition_stats(f_, first_, with_entropy);
-  counter_.run(RowList{rows_a_.data(), std::uint64_t{1} << k, m, true}, {},
-               RowOrder::counts_only);
+  counter_.run(RowList{rows_a_.data(), std::uint64_t{1} << k, m, true}, {}, RowOrder::counts_only);
   const FormStats first = counter_.stats(k, with_entropy);
-  counter_.run(RowList{rows_b_.data(), std::uint64_t{1} << m, k, true}, {},
-               RowOrder::counts_only);
+  counter_.run(RowList{rows_b_.data(), std::uint64_t{1} << m, k, true}, {}, RowOrder::counts_only);
   return {first, counter_.stats(m, with_entropy)};
 }
 

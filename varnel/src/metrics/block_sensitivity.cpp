@@ -59,7 +59,8 @@ std::vector<std::uint32_t> minimal_sets(const std::vector<std::uint64_t>& g, uns
       if (k & bit) covered |= h[k ^ bit];
     }
     for (std::uint64_t m = g[k] & ~covered; m != 0; m &= m - 1) {
-      out.push_back(static_cast<std::uint32_t>(k * 64 + static_cast<unsigned>(std::countr_zero(m))));
+      out.push_back(
+          static_cast<std::uint32_t>(k * 64 + static_cast<unsigned>(std::countr_zero(m))));
     }
   }
   return out;

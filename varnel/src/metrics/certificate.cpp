@@ -103,8 +103,7 @@ using Word = std::uint64_t;
 
 template <bool Count>
 [[gnu::always_inline]] inline std::uint64_t leaf_step(const Word* a, const Word* f,
-                                                      std::size_t words, unsigned j,
-                                                      Word* cov_k) {
+                                                      std::size_t words, unsigned j, Word* cov_k) {
   std::uint64_t added = 0;
   if (j < 6) {
     for (std::size_t t = 0; t < words; ++t) {
@@ -143,8 +142,8 @@ std::uint64_t leaf_base(const Word* a, const Word* f, std::size_t w, unsigned j,
   return leaf_step<Count>(a, f, w, j, ck);
 }
 template <bool Count>
-__attribute__((target("avx2"))) std::uint64_t leaf_avx2(const Word* a, const Word* f,
-                                                        std::size_t w, unsigned j, Word* ck) {
+__attribute__((target("avx2"))) std::uint64_t leaf_avx2(const Word* a, const Word* f, std::size_t w,
+                                                        unsigned j, Word* ck) {
   return leaf_step<Count>(a, f, w, j, ck);
 }
 
@@ -162,10 +161,10 @@ Kernels pick_kernels() {
 // ---------------------------------------------------------------------------
 
 struct Problem {
-  unsigned n;            // variables of the (widened) table, >= 6
-  std::size_t words;     // words per bitset, 2^n / 64
-  const Word* f;         // the table
-  unsigned top;          // U: the largest level that matters, >= 1
+  unsigned n;         // variables of the (widened) table, >= 6
+  std::size_t words;  // words per bitset, 2^n / 64
+  const Word* f;      // the table
+  unsigned top;       // U: the largest level that matters, >= 1
   Kernels kernels;
 };
 
@@ -236,7 +235,7 @@ class Search {
   std::vector<Word> cov_;
   std::vector<Word> all_;
   std::uint64_t filled_ = 0;  // inputs in cov[top]
-  interrupt::Pacer pacer_;     // a checkpoint every 2^16 words of steps
+  interrupt::Pacer pacer_;    // a checkpoint every 2^16 words of steps
 };
 
 // d*, the largest dimension d such that every input lies in a monochromatic

@@ -101,11 +101,12 @@ T strict_minimum(const FValue& f, bool with_entropy, Value&& value) {
   }
   const Chunks chunks(BalancedMasks(n).count());
   std::vector<T> partial(chunks.count);
-  walk_on_pool(f, chunks, with_entropy, [&](std::uint64_t rank, VarMask, const BipartitionStats& s) {
-    const T v = value(s);
-    T& best = partial[rank / chunks.grain];
-    if (rank % chunks.grain == 0 || v < best) best = v;
-  });
+  walk_on_pool(f, chunks, with_entropy,
+               [&](std::uint64_t rank, VarMask, const BipartitionStats& s) {
+                 const T v = value(s);
+                 T& best = partial[rank / chunks.grain];
+                 if (rank % chunks.grain == 0 || v < best) best = v;
+               });
   T best = partial[0];
   for (std::size_t c = 1; c < partial.size(); ++c) {
     if (partial[c] < best) best = partial[c];
@@ -119,17 +120,19 @@ std::vector<Record> records(const FValue& f, bool with_entropy, Value&& value) {
   const unsigned n = f.n_vars();
   std::vector<Record> out;
   if (n < kParallelFrom) {
-    walk_in_order(f, with_entropy, [&](std::pair<VarList, VarList>&& pair, const BipartitionStats& s) {
-      out.push_back(Record{std::move(pair.first), std::move(pair.second), value(s)});
-    });
+    walk_in_order(f, with_entropy,
+                  [&](std::pair<VarList, VarList>&& pair, const BipartitionStats& s) {
+                    out.push_back(Record{std::move(pair.first), std::move(pair.second), value(s)});
+                  });
     return out;
   }
   const Chunks chunks(BalancedMasks(n).count());
   out.resize(chunks.total);
   const VarMask all = all_vars(n);
-  walk_on_pool(f, chunks, with_entropy, [&](std::uint64_t rank, VarMask mask, const BipartitionStats& s) {
-    out[rank] = Record{vars_of(mask), vars_of(all & ~mask), value(s)};
-  });
+  walk_on_pool(f, chunks, with_entropy,
+               [&](std::uint64_t rank, VarMask mask, const BipartitionStats& s) {
+                 out[rank] = Record{vars_of(mask), vars_of(all & ~mask), value(s)};
+               });
   return out;
 }
 

@@ -114,8 +114,8 @@ class SubsetEntropies {
   // with an all-distinct superset one level up is known at once. Another
   // one is computed when it is in the target level `low` (with
   // `compute_low`), or when it may be all-distinct, the walk is still
-  // testing and the work so far is within `budget` (in node_cost units). Testing stops after a level whose computed
-  // subsets mostly have few forms.
+  // testing and the work so far is within `budget` (in node_cost units). Testing stops after a
+  // level whose computed subsets mostly have few forms.
   void top_down(unsigned top, unsigned low, bool compute_low, double budget) {
     if (low < 3) low = 3;
     bool testing = true;
@@ -149,7 +149,8 @@ class SubsetEntropies {
       // repeating forms is recognised before all of it is computed.
       const std::vector<VarMask> masks = level_masks(n_, k);
       std::vector<VarMask> sample, rest;
-      for (std::size_t i = 0; i < masks.size(); ++i) (i % 32 == 0 ? sample : rest).push_back(masks[i]);
+      for (std::size_t i = 0; i < masks.size(); ++i)
+        (i % 32 == 0 ? sample : rest).push_back(masks[i]);
       for_each(sample, visit);
       if (!target && mostly_few()) testing = false;
       for_each(rest, visit);
@@ -323,8 +324,8 @@ std::vector<float> level_entropies(const FValue& f, unsigned k, bool parallel, L
     const double direct = static_cast<double>(masks.size()) * node_cost(n, k);
     // The search computes the level where all-distinct subsets are most
     // likely, then the subsets of the level that are not all-distinct.
-    const double search = static_cast<double>(binomial(n, top)) * node_cost(n, top) +
-                          (1.0 - level.distinct) * direct;
+    const double search =
+        static_cast<double>(binomial(n, top)) * node_cost(n, top) + (1.0 - level.distinct) * direct;
     double best = direct;
     if (search < 0.75 * best) {
       best = search;
@@ -340,7 +341,8 @@ std::vector<float> level_entropies(const FValue& f, unsigned k, bool parallel, L
         if (j < k) {
           std::vector<VarMask> below;
           const std::uint64_t count = binomial(n, j);
-          for (std::uint64_t i = 0; i < 8 && i < count; ++i) below.push_back(level_mask_at(n, j, i * (count / 8)));
+          for (std::uint64_t i = 0; i < 8 && i < count; ++i)
+            below.push_back(level_mask_at(n, j, i * (count / 8)));
           parent_few = e.compute_sample(below).few;
         }
       }

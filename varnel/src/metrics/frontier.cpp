@@ -18,7 +18,8 @@ std::uint64_t FrontierGraph::node_count(const FValue& f) noexcept {
   const auto w = f.words();
   for (std::size_t k = w.size(); k-- > 0;) {
     std::uint64_t changing = 0;
-    for (unsigned i = 0; i < std::min(n, 6u); ++i) changing |= w[k] ^ hypercube::flip_in_word(w[k], i);
+    for (unsigned i = 0; i < std::min(n, 6u); ++i)
+      changing |= w[k] ^ hypercube::flip_in_word(w[k], i);
     for (unsigned i = 6; i < n; ++i) changing |= w[k] ^ w[k ^ (std::size_t{1} << (i - 6))];
     if (changing != 0) return k * 64 + 64 - static_cast<unsigned>(std::countl_zero(changing));
   }
@@ -36,8 +37,6 @@ std::uint64_t frontier_size(std::optional<FrontierGraph>& cache, const FValue& f
   return cache->edge_count();
 }
 
-std::uint64_t max_frontier_size(const FValue& f) {
-  return std::min(b_0(f), b_1(f)) * f.n_vars();
-}
+std::uint64_t max_frontier_size(const FValue& f) { return std::min(b_0(f), b_1(f)) * f.n_vars(); }
 
 }  // namespace varnel

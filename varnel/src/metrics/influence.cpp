@@ -16,8 +16,8 @@ using hypercube::flip_in_word;
 // The changes along variable i of words [0, count): for i < 6 inside each
 // word; from 6 on between word pairs k and k + 2^(i-6), each pair counted for
 // both of its endpoints.
-[[gnu::always_inline]] inline std::uint64_t count_changes(const std::uint64_t* w,
-                                                          std::size_t count, unsigned i) {
+[[gnu::always_inline]] inline std::uint64_t count_changes(const std::uint64_t* w, std::size_t count,
+                                                          unsigned i) {
   std::uint64_t total = 0;
   if (i < 6) {
     for (std::size_t k = 0; k < count; ++k) {
@@ -37,8 +37,8 @@ using hypercube::flip_in_word;
 std::uint64_t count_base(const std::uint64_t* w, std::size_t count, unsigned i) {
   return count_changes(w, count, i);
 }
-__attribute__((target("avx2"))) std::uint64_t count_avx2(const std::uint64_t* w,
-                                                         std::size_t count, unsigned i) {
+__attribute__((target("avx2"))) std::uint64_t count_avx2(const std::uint64_t* w, std::size_t count,
+                                                         unsigned i) {
   return count_changes(w, count, i);
 }
 

@@ -17,8 +17,7 @@ using hypercube::flip_in_word;
 // The words of a block, one change mask per variable: word k of the XOR of the
 // table with the table flipped along variable i, for k = k0 .. k0 + count - 1.
 [[gnu::always_inline]] inline void change_masks(const std::uint64_t* w, std::size_t k0,
-                                                std::size_t count, unsigned i,
-                                                std::uint64_t* out) {
+                                                std::size_t count, unsigned i, std::uint64_t* out) {
   if (i < 6) {
     for (std::size_t t = 0; t < count; ++t) out[t] = w[k0 + t] ^ flip_in_word(w[k0 + t], i);
     return;
@@ -112,12 +111,18 @@ std::uint32_t max_sensitivity(const FValue& f) {
   const std::size_t words = f.words().size();
   // Counters wide enough to hold n.
   switch (std::bit_width(n)) {
-    case 1: return max_dispatch<1>(w, words, n);
-    case 2: return max_dispatch<2>(w, words, n);
-    case 3: return max_dispatch<3>(w, words, n);
-    case 4: return max_dispatch<4>(w, words, n);
-    case 5: return max_dispatch<5>(w, words, n);
-    default: return max_dispatch<6>(w, words, n);
+    case 1:
+      return max_dispatch<1>(w, words, n);
+    case 2:
+      return max_dispatch<2>(w, words, n);
+    case 3:
+      return max_dispatch<3>(w, words, n);
+    case 4:
+      return max_dispatch<4>(w, words, n);
+    case 5:
+      return max_dispatch<5>(w, words, n);
+    default:
+      return max_dispatch<6>(w, words, n);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <immintrin.h>
 
 #include "error.hpp"
+#include "interrupt.hpp"
 #include "metrics/walsh_kernels.hpp"
 #include "pool.hpp"
 #include "simd.hpp"
@@ -68,14 +69,14 @@ void sign_transform32_base(std::uint32_t* v, unsigned m, const std::uint64_t* w)
   blocked_transform(v, m, 3, FromTable{w});
 }
 __attribute__((target("avx2"))) void sign_transform32_avx2(std::uint32_t* v, unsigned m,
-                                                            const std::uint64_t* w) {
+                                                           const std::uint64_t* w) {
   blocked_transform(v, m, 3, FromTable{w});
 }
 void sign_transform64_base(std::uint64_t* v, unsigned m, const std::uint64_t* w) {
   blocked_transform(v, m, 3, FromTable{w});
 }
 __attribute__((target("avx2"))) void sign_transform64_avx2(std::uint64_t* v, unsigned m,
-                                                            const std::uint64_t* w) {
+                                                           const std::uint64_t* w) {
   blocked_transform(v, m, 3, FromTable{w});
 }
 void transform64_base(std::uint64_t* v, unsigned m) { blocked_transform(v, m, 3, InPlace{}); }
@@ -129,7 +130,8 @@ struct FromTableHalved {
     for (std::size_t e = 0; e < count; e += 16) {
       const std::size_t byte = (first + e) / 8;
       const Half lo = *reinterpret_cast<const Half*>(kSignTable<std::uint16_t, 2>.row[bytes[byte]]);
-      const Half hi = *reinterpret_cast<const Half*>(kSignTable<std::uint16_t, 2>.row[bytes[byte + 1]]);
+      const Half hi =
+          *reinterpret_cast<const Half*>(kSignTable<std::uint16_t, 2>.row[bytes[byte + 1]]);
       *reinterpret_cast<Half*>(out + e) = lo + hi;
       *reinterpret_cast<Half*>(out + e + 8) = lo - hi;
     }
@@ -138,9 +140,8 @@ struct FromTableHalved {
 
 // Block b of pass 1: transformed in `block` (2^15 entries), then its line of
 // every chunk stored into the intermediate.
-[[gnu::always_inline]] inline void first_pass(std::uint16_t* inter, unsigned outer,
-                                              std::uint64_t b, const std::uint8_t* bytes,
-                                              std::uint16_t* block) {
+[[gnu::always_inline]] inline void first_pass(std::uint16_t* inter, unsigned outer, std::uint64_t b,
+                                              const std::uint8_t* bytes, std::uint16_t* block) {
   blocked_transform(block, kInnerBits, 4, FromTableHalved{bytes + (b << kInnerBits) / 8});
   constexpr std::size_t kLine = std::size_t{1} << kChunkBits;
   const std::size_t chunk_stride = kLine << outer;
@@ -158,8 +159,8 @@ void first_pass_base(std::uint16_t* inter, unsigned outer, std::uint64_t b,
   first_pass(inter, outer, b, bytes, block);
 }
 __attribute__((target("avx2"))) void first_pass_avx2(std::uint16_t* inter, unsigned outer,
-                                                      std::uint64_t b, const std::uint8_t* bytes,
-                                                      std::uint16_t* block) {
+                                                     std::uint64_t b, const std::uint8_t* bytes,
+                                                     std::uint16_t* block) {
   first_pass(inter, outer, b, bytes, block);
 }
 
@@ -190,8 +191,7 @@ void second_pass_base(const std::uint16_t* inter, unsigned outer, std::uint64_t 
 }
 template <class R>
 __attribute__((target("avx2"))) void second_pass_avx2(const std::uint16_t* inter, unsigned outer,
-                                                      std::uint64_t j, std::uint32_t* local,
-                                                      R& r) {
+                                                      std::uint64_t j, std::uint32_t* local, R& r) {
   second_pass(inter, outer, j, local, r);
 }
 
@@ -205,10 +205,15 @@ unsigned participants_for(unsigned n, unsigned threads) {
 
 // Runs body(p, item) for every item in [0, count) on `participants` threads,
 // p numbering the thread; each thread takes the next item until none is left.
+// Every item (a block of 2^15 entries at most) passes a checkpoint, so a long
+// transform stops promptly when asked.
 template <class Body>
 void share(unsigned participants, std::uint64_t count, const Body& body) {
   if (participants <= 1) {
-    for (std::uint64_t item = 0; item < count; ++item) body(0u, item);
+    for (std::uint64_t item = 0; item < count; ++item) {
+      interrupt::checkpoint();
+      body(0u, item);
+    }
     return;
   }
   std::atomic<std::uint64_t> next{0};
@@ -216,6 +221,7 @@ void share(unsigned participants, std::uint64_t count, const Body& body) {
     for (;;) {
       const std::uint64_t item = next.fetch_add(1, std::memory_order_relaxed);
       if (item >= count) return;
+      interrupt::checkpoint();
       body(p, item);
     }
   });
@@ -296,10 +302,9 @@ constexpr std::uint64_t popcount_class(unsigned k) {
 
 // The largest popcount(t) over the bits t set in mask.
 unsigned max_popcount_in(std::uint64_t mask) {
-  static constexpr std::uint64_t kClass[7] = {popcount_class(0), popcount_class(1),
-                                              popcount_class(2), popcount_class(3),
-                                              popcount_class(4), popcount_class(5),
-                                              popcount_class(6)};
+  static constexpr std::uint64_t kClass[7] = {
+      popcount_class(0), popcount_class(1), popcount_class(2), popcount_class(3),
+      popcount_class(4), popcount_class(5), popcount_class(6)};
   for (unsigned k = 6; k > 0; --k) {
     if (mask & kClass[k]) return k;
   }
