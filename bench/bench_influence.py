@@ -4,20 +4,16 @@ definition (the fraction of inputs whose value changes when a variable is
 flipped, on one byte per entry), with the ratio. The two results must agree
 bit for bit."""
 import sys
-import time
 
 import numpy as np
 
 from varnel import Varnel
 
+from peers import best as _best
+
 
 def best(f, reps=5):
-    t = 1e9
-    for _ in range(reps):
-        s = time.perf_counter()
-        f()
-        t = min(t, time.perf_counter() - s)
-    return t
+    return _best(f, reps)
 
 
 def numpy_changes(table, var):

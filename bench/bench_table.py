@@ -2,20 +2,16 @@
 same size (2^24 entries), and `information` / `fragmentation_coefficient`
 through the binding."""
 import random
-import time
 
 import numpy as np
 
 from varnel import Varnel
 
+from peers import best as _best
+
 
 def best(f, reps=7):
-    t = 1e9
-    for _ in range(reps):
-        s = time.perf_counter()
-        f()
-        t = min(t, time.perf_counter() - s)
-    return t
+    return _best(f, reps)
 
 
 def line(name, ours, label, other):
