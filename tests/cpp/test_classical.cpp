@@ -201,13 +201,13 @@ TEST_P(BothPaths, CountedInfluencesEqualTheSpectralSumsUpToElevenVariables) {
   auto check = [](const FValue& f) {
     const unsigned n = f.n_vars();
     for (unsigned var = 0; var < n; ++var) {
-      ASSERT_EQ(bits(varnel::influence(f, var)),
-                bits(varnel::fraction_of_inputs(varnel::changes_along(f, var), n)))
+      ASSERT_EQ(float_bits(varnel::influence(f, var)),
+                float_bits(varnel::fraction_of_inputs(varnel::changes_along(f, var), n)))
           << "n=" << n << " var=" << var;
     }
     if (n > 0) {
-      ASSERT_EQ(bits(varnel::total_influence(f)),
-                bits(varnel::fraction_of_inputs(varnel::sensitivity_sum(f), n)))
+      ASSERT_EQ(float_bits(varnel::total_influence(f)),
+                float_bits(varnel::fraction_of_inputs(varnel::sensitivity_sum(f), n)))
           << "n=" << n;
     }
   };

@@ -3,7 +3,7 @@
 #include <bit>
 
 #include "metrics/hypercube.hpp"
-#include "metrics/isa.hpp"
+#include "simd.hpp"
 #include "metrics/sensitivity.hpp"
 #include "metrics/spectral.hpp"
 
@@ -80,7 +80,7 @@ std::uint64_t changes_along(const FValue& f, unsigned var) {
   if (var >= f.n_vars()) return 0;
   const std::uint64_t* w = f.words().data();
   const std::size_t count = f.words().size();
-  return isa::avx2() ? count_avx2(w, count, var) : count_base(w, count, var);
+  return simd::avx2() ? count_avx2(w, count, var) : count_base(w, count, var);
 }
 
 float fraction_of_inputs(std::uint64_t count, unsigned n) {
