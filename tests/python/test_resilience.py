@@ -290,4 +290,8 @@ def test_address_space_limits_give_memory_error_and_leave_the_interpreter_workin
     assert lines[-2] == "fine", out.stdout
     results = dict(line.split() for line in lines[:-2])
     print(results)
-    assert all(r == "MemoryError" for r in results.values()), results
+    # The degree of majority(26) is read off its top coefficient and the
+    # frontier is counted on the table: neither needs memory per entry.
+    in_place = {"degree", "frontier_size"}
+    assert all(r == ("ok" if name in in_place else "MemoryError")
+               for name, r in results.items()), results
