@@ -28,6 +28,10 @@
 
 namespace chaingen {
 
+/// Candidates a sink must hold between two flushes: a move flushes before
+/// its queue could grow past this.
+inline constexpr int kSinkCapacity = 2048;
+
 enum class Move {
   ExtendAndInsert,
   ExtendAndInsertAnyPair,

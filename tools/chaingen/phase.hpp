@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "chain.hpp"
+#include "moves.hpp"
 #include "state.hpp"
 
 namespace chaingen {
@@ -47,7 +48,7 @@ class Worker {
     bd_[nb_] = d;
     ++nb_;
   }
-  bool room(int need) const { return nb_ + need <= kBuf; }
+  bool room(int need) const { return nb_ + need <= kSinkCapacity; }
 
   /// Takes the queued candidates; build(d) returns the working chain of the
   /// candidate queued with descriptor d.
@@ -78,15 +79,13 @@ class Worker {
   }
 
  private:
-  static constexpr int kBuf = 2048;
-
   /// Finishes t into rec; true when the record computes rep.
   static bool verified(const GChain& t, std::uint32_t rep, Rec& rec);
 
   const State& st_;
   std::unordered_map<std::uint32_t, int> local_;  // chains found per class in this chunk
   KeySet seen_;
-  std::uint32_t bf_[kBuf], bd_[kBuf];
+  std::uint32_t bf_[kSinkCapacity], bd_[kSinkCapacity];
   int nb_ = 0;
 };
 
