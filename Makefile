@@ -3,6 +3,8 @@
 #   make demo   install what is missing, build, install into .venv, run the report
 #   make test   the same set-up, then every test: C++ (plain and sanitised), pytest
 #   make bench  benchmarks against plain implementations, with the ratios
+#   make chaindb  regenerate opt5/chains.bin with tools/chaingen (about 40
+#                 minutes on two threads; not part of make test)
 #
 # Every target is idempotent; a second run only rebuilds what changed.
 

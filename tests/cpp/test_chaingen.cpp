@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "canon.hpp"
@@ -470,9 +471,16 @@ TEST_P(ChaingenMoves, CandidatesAreTheEditedChains) {
   EXPECT_GT(found, 200u);  // the moves do propose something
 }
 
+std::string move_name(const testing::TestParamInfo<Move>& info) {
+  static const char* const names[] = {"ExtendAndInsert", "ExtendAndInsertAnyPair", "InsertAtNode", "ExtendByTwo",
+                                      "Rewire",          "RewireDroppingGate",     "ReplaceNode",  "ReplaceCone"};
+  return names[static_cast<int>(info.param)];
+}
+
 INSTANTIATE_TEST_SUITE_P(AllMoves, ChaingenMoves,
                          testing::Values(Move::ExtendAndInsert, Move::ExtendAndInsertAnyPair, Move::InsertAtNode,
                                          Move::ExtendByTwo, Move::Rewire, Move::RewireDroppingGate,
-                                         Move::ReplaceNode, Move::ReplaceCone));
+                                         Move::ReplaceNode, Move::ReplaceCone),
+                         move_name);
 
 }  // namespace

@@ -153,6 +153,7 @@ int main(int argc, char** argv) {
   double t0 = now_s();
   Canon canon;
   State st(canon);
+  st.keep = o.keep;
   st.threads = o.threads;
   st.stop_when_exact = o.stop_when_exact;
   std::printf("canonicaliser ready in %.1fs\n", now_s() - t0);

@@ -88,6 +88,40 @@ struct Analysed {
 
 namespace moves {
 
+// Calls visit(gi, pos, u, k, D0, DD) for operand u at position pos of every
+// gate gi (k the other operand; once when both are the same node), with the
+// output as D0 XOR (DD AND the value of gate gi).
+template <class Visit>
+void for_each_operand(const Analysed& A, Visit&& visit) {
+  for (int gi = 0; gi < A.n; ++gi) {
+    int ni = 6 + gi;
+    std::uint32_t D0 = A.forced(ni, 0), DD = D0 ^ A.forced(ni, ~0u);
+    const GGate& G = A.c.g[gi];
+    for (int pos = 0; pos < 2; ++pos) {
+      if (pos == 1 && G.a == G.b) break;
+      visit(gi, pos, pos ? G.b : G.a, pos ? G.a : G.b, D0, DD);
+    }
+  }
+}
+
+// Calls visit(u, D0, DD) for every node u from `first` up to the one before
+// the output, with the output as D0 XOR (DD AND the value of u).
+template <class Visit>
+void for_each_node(const Analysed& A, int first, Visit&& visit) {
+  for (int u = first; u < 5 + A.n; ++u) {
+    std::uint32_t D0 = A.forced(u, 0), DD = D0 ^ A.forced(u, ~0u);
+    visit(u, D0, DD);
+  }
+}
+
+// Every read of node u by the first `gates` gates of c reads node t instead.
+inline void redirect(GChain& c, int u, int t, int gates) {
+  for (int j = 0; j < gates; ++j) {
+    if (c.g[j].a == u) c.g[j].a = static_cast<std::uint8_t>(t);
+    if (c.g[j].b == u) c.g[j].b = static_cast<std::uint8_t>(t);
+  }
+}
+
 // f = out OP y for every node y before the output.
 template <class Sink>
 void extend(Sink& w, const Analysed& A) {
@@ -110,55 +144,46 @@ void extend(Sink& w, const Analysed& A) {
 template <class Sink>
 void insert_gate(Sink& w, const Analysed& A, bool any_pair) {
   const int N = 6 + A.n;
-  for (int gi = 0; gi < A.n; ++gi) {
-    int ni = 6 + gi;
-    std::uint32_t D0 = A.forced(ni, 0), DD = D0 ^ A.forced(ni, ~0u);
+  for_each_operand(A, [&](int gi, int pos, int u, int kk, std::uint32_t D0, std::uint32_t DD) {
+    const int ni = 6 + gi;
     const GGate& G = A.c.g[gi];
-    for (int pos = 0; pos < 2; ++pos) {
-      int u = pos ? G.b : G.a, kk = pos ? G.a : G.b;
-      if (pos == 1 && G.a == G.b) break;
-      std::uint32_t E1 = pos ? eval_tt(G.tt, A.v[kk], ~0u) : eval_tt(G.tt, ~0u, A.v[kk]);
-      std::uint32_t E0 = pos ? eval_tt(G.tt, A.v[kk], 0) : eval_tt(G.tt, 0, A.v[kk]);
-      std::uint32_t F1 = D0 ^ (DD & E1), F0 = D0 ^ (DD & E0), FF = F0 ^ F1;
-      auto build = [&](std::uint32_t d) {
-        GChain c = A.c;
-        int t = c.add(static_cast<int>(d >> 10), static_cast<int>((d >> 4) & 63), kBoth[d & 15]);
-        if (pos) c.g[gi].b = static_cast<std::uint8_t>(t);
-        else c.g[gi].a = static_cast<std::uint8_t>(t);
-        return c;
-      };
-      for (int y = 1; y < N; ++y) {
-        if (A.fo[ni] >> y & 1) continue;
-        if (!any_pair && y != u) continue;
-        for (int z = 1; z < N; ++z) {
-          if (z == y || (A.fo[ni] >> z & 1)) continue;
-          if (any_pair && z < y) continue;  // each unordered pair once
-          for (int p = 0; p < 10; ++p) {
-            std::uint32_t t = eval_tt(kBoth[p], A.v[y], A.v[z]);
-            w.push(F0 ^ (FF & t), static_cast<std::uint32_t>(y << 10 | z << 4 | p));
-          }
-          if (!w.room(10)) w.flush(build);
+    std::uint32_t E1 = pos ? eval_tt(G.tt, A.v[kk], ~0u) : eval_tt(G.tt, ~0u, A.v[kk]);
+    std::uint32_t E0 = pos ? eval_tt(G.tt, A.v[kk], 0) : eval_tt(G.tt, 0, A.v[kk]);
+    std::uint32_t F1 = D0 ^ (DD & E1), F0 = D0 ^ (DD & E0), FF = F0 ^ F1;
+    auto build = [&](std::uint32_t d) {
+      GChain c = A.c;
+      int t = c.add(static_cast<int>(d >> 10), static_cast<int>((d >> 4) & 63), kBoth[d & 15]);
+      if (pos) c.g[gi].b = static_cast<std::uint8_t>(t);
+      else c.g[gi].a = static_cast<std::uint8_t>(t);
+      return c;
+    };
+    for (int y = 1; y < N; ++y) {
+      if (A.fo[ni] >> y & 1) continue;
+      if (!any_pair && y != u) continue;
+      for (int z = 1; z < N; ++z) {
+        if (z == y || (A.fo[ni] >> z & 1)) continue;
+        if (any_pair && z < y) continue;  // each unordered pair once
+        for (int p = 0; p < 10; ++p) {
+          std::uint32_t t = eval_tt(kBoth[p], A.v[y], A.v[z]);
+          w.push(F0 ^ (FF & t), static_cast<std::uint32_t>(y << 10 | z << 4 | p));
         }
+        if (!w.room(10)) w.flush(build);
       }
-      w.flush(build);
     }
-  }
+    w.flush(build);
+  });
 }
 
 // Every use of node u (an input or a gate) reads t = phi(u, z) instead, z
 // outside u's fanout.
 template <class Sink>
 void insert_at_node(Sink& w, const Analysed& A) {
-  const int N = 6 + A.n, outn = N - 1;
-  for (int u = 1; u < outn; ++u) {
-    std::uint32_t D0 = A.forced(u, 0), DD = D0 ^ A.forced(u, ~0u);
+  const int N = 6 + A.n;
+  for_each_node(A, 1, [&](int u, std::uint32_t D0, std::uint32_t DD) {
     auto build = [&](std::uint32_t d) {
       GChain c = A.c;
       int t = c.add(u, static_cast<int>(d >> 4), kBoth[d & 15]);
-      for (int j = 0; j < A.n; ++j) {
-        if (c.g[j].a == u) c.g[j].a = static_cast<std::uint8_t>(t);
-        if (c.g[j].b == u) c.g[j].b = static_cast<std::uint8_t>(t);
-      }
+      redirect(c, u, t, A.n);
       return c;
     };
     for (int z = 1; z < N; ++z) {
@@ -169,7 +194,7 @@ void insert_at_node(Sink& w, const Analysed& A) {
       }
     }
     w.flush(build);
-  }
+  });
 }
 
 // f = psi(out, phi(y, z)) and f = psi(phi(out, y), z).
@@ -216,40 +241,33 @@ void extend_by_two(Sink& w, const Analysed& A) {
 template <class Sink>
 void rewire(Sink& w, const Analysed& A, bool dropping) {
   const int N = 6 + A.n;
-  for (int gi = 0; gi < A.n; ++gi) {
-    int ni = 6 + gi;
-    std::uint32_t D0 = A.forced(ni, 0), DD = D0 ^ A.forced(ni, ~0u);
-    const GGate& G = A.c.g[gi];
-    for (int pos = 0; pos < 2; ++pos) {
-      int u = pos ? G.b : G.a, kk = pos ? G.a : G.b;
-      if (pos == 1 && G.a == G.b) break;
-      if (dropping && !A.only_feeds(u, ni)) continue;
-      auto build = [&](std::uint32_t d) {
-        GChain c = A.c;
-        c.g[gi].a = static_cast<std::uint8_t>(d >> 4);
-        c.g[gi].b = static_cast<std::uint8_t>(kk);
-        c.g[gi].tt = kBoth[d & 15];
-        return c;
-      };
-      for (int y = 1; y < N; ++y) {
-        if (y == kk || (A.fo[ni] >> y & 1) || (dropping && y == u)) continue;
-        for (int p = 0; p < 10; ++p) {
-          std::uint32_t vi = eval_tt(kBoth[p], A.v[y], A.v[kk]);
-          w.push(D0 ^ (DD & vi), static_cast<std::uint32_t>(y << 4 | p));
-        }
+  for_each_operand(A, [&](int gi, int, int u, int kk, std::uint32_t D0, std::uint32_t DD) {
+    const int ni = 6 + gi;
+    if (dropping && !A.only_feeds(u, ni)) return;
+    auto build = [&](std::uint32_t d) {
+      GChain c = A.c;
+      c.g[gi].a = static_cast<std::uint8_t>(d >> 4);
+      c.g[gi].b = static_cast<std::uint8_t>(kk);
+      c.g[gi].tt = kBoth[d & 15];
+      return c;
+    };
+    for (int y = 1; y < N; ++y) {
+      if (y == kk || (A.fo[ni] >> y & 1) || (dropping && y == u)) continue;
+      for (int p = 0; p < 10; ++p) {
+        std::uint32_t vi = eval_tt(kBoth[p], A.v[y], A.v[kk]);
+        w.push(D0 ^ (DD & vi), static_cast<std::uint32_t>(y << 4 | p));
       }
-      w.flush(build);
     }
-  }
+    w.flush(build);
+  });
 }
 
 // Every use of gate node u reads y or NOT y instead, y outside u's fanout;
 // u and what only it needed become dead.
 template <class Sink>
 void replace_node(Sink& w, const Analysed& A) {
-  const int N = 6 + A.n, outn = N - 1;
-  for (int u = 6; u < outn; ++u) {
-    std::uint32_t D0 = A.forced(u, 0), DD = D0 ^ A.forced(u, ~0u);
+  const int N = 6 + A.n;
+  for_each_node(A, 6, [&](int u, std::uint32_t D0, std::uint32_t DD) {
     auto build = [&](std::uint32_t d) {
       GChain c = A.c;
       int y = static_cast<int>(d >> 1), neg = d & 1;
@@ -271,7 +289,7 @@ void replace_node(Sink& w, const Analysed& A) {
       w.push(D0 ^ (DD & ~A.v[y]), static_cast<std::uint32_t>(y << 1 | 1));
     }
     w.flush(build);
-  }
+  });
 }
 
 // A gate u whose fanout-free cone (the gates only u needs) has m >= 2 gates
@@ -295,10 +313,7 @@ void replace_cone(Sink& w, const Analysed& A) {
     auto build = [&](std::uint32_t d) {
       GChain c = A.c;
       int t = c.add(static_cast<int>(d >> 10), static_cast<int>((d >> 4) & 63), kBoth[d & 15]);
-      for (int j = 0; j < A.n; ++j) {
-        if (c.g[j].a == u) c.g[j].a = static_cast<std::uint8_t>(t);
-        if (c.g[j].b == u) c.g[j].b = static_cast<std::uint8_t>(t);
-      }
+      redirect(c, u, t, A.n);
       return c;
     };
     for (int y = 1; y < N; ++y) {

@@ -9,6 +9,31 @@
 
 namespace chaingen {
 
+namespace {
+
+// Queues g OP h for the five normal operations, the operation in the low
+// three bits of the descriptor d.
+void push_normal_ops(Worker& w, std::uint32_t g, std::uint32_t h, std::uint32_t d) {
+  w.push(g & h, d | 0);
+  w.push(g | h, d | 1);
+  w.push(g ^ h, d | 2);
+  w.push(g & ~h, d | 3);
+  w.push(~g & h, d | 4);
+}
+
+// The chain of g OP h from chains of g and h (normal operation op).
+GChain compose(GChain g, const GChain& h, std::uint32_t op) {
+  int hc = 0;
+  int hn = g.append(h, &hc);
+  unsigned tt = kNormal[op];
+  if (hc) tt = tt_neg_b(tt);
+  g.out = static_cast<std::uint8_t>(g.add(g.out, hn, tt));
+  g.outc = 0;
+  return g;
+}
+
+}  // namespace
+
 void rule_topdown(State& st, int r) {
   for (int a = 0; a + a <= r - 1; ++a) {
     int b = r - 1 - a;  // b >= a
@@ -24,25 +49,11 @@ void rule_topdown(State& st, int r) {
         std::uint32_t g = st.classes[gid].rep;
         if (g == 0) continue;
         auto build = [&](std::uint32_t d) {
-          std::uint32_t hj = d >> 3, op = d & 7;
-          GChain c = st.class_chain(gid);
-          GChain h = st.word_chain(orb.word[hj], orb.cls[hj]);
-          int hc = 0;
-          int hn = c.append(h, &hc);
-          unsigned tt = kNormal[op];
-          if (hc) tt = tt_neg_b(tt);
-          c.out = static_cast<std::uint8_t>(c.add(c.out, hn, tt));
-          c.outc = 0;
-          return c;
+          std::uint32_t hj = d >> 3;
+          return compose(st.class_chain(gid), st.word_chain(orb.word[hj], orb.cls[hj]), d & 7);
         };
         for (std::size_t j = 0; j < orb.word.size(); ++j) {
-          std::uint32_t h = orb.word[j];
-          std::uint32_t d = static_cast<std::uint32_t>(j) << 3;
-          w.push(g & h, d | 0);
-          w.push(g | h, d | 1);
-          w.push(g ^ h, d | 2);
-          w.push(g & ~h, d | 3);
-          w.push(~g & h, d | 4);
+          push_normal_ops(w, g, orb.word[j], static_cast<std::uint32_t>(j) << 3);
           if (!w.room(5)) w.flush(build);
         }
         w.flush(build);
@@ -155,28 +166,15 @@ void rule_shared_topdown(State& st, int r, int amax, int kh_max) {
           std::sort(hs.begin(), hs.end());
           hs.erase(std::unique(hs.begin(), hs.end()), hs.end());
           auto build = [&](std::uint32_t d) {
-            std::uint32_t hj = d >> 11, kh = (d >> 7) & 15, op = d & 7;
-            GChain cc = rec_chain(gc.chains[kg]);
+            std::uint32_t hj = d >> 11, kh = (d >> 7) & 15;
             Xform xf;
             st.canon.canon(orb.word[hj], xf);
             GChain h = rec_chain(st.classes[orb.cls[hj]].chains[kh]).transformed(xf.inverse());
-            int hc = 0;
-            int hn = cc.append(h, &hc);
-            unsigned tt = kNormal[op];
-            if (hc) tt = tt_neg_b(tt);
-            cc.out = static_cast<std::uint8_t>(cc.add(cc.out, hn, tt));
-            cc.outc = 0;
-            return cc;
+            return compose(rec_chain(gc.chains[kg]), h, d & 7);
           };
           for (std::uint32_t e : hs) {
             std::uint32_t hj = e >> 4, kh = e & 15;
-            std::uint32_t h = orb.word[hj];
-            std::uint32_t d = hj << 11 | kh << 7;
-            w.push(g & h, d | 0);
-            w.push(g | h, d | 1);
-            w.push(g ^ h, d | 2);
-            w.push(g & ~h, d | 3);
-            w.push(~g & h, d | 4);
+            push_normal_ops(w, g, orb.word[hj], hj << 11 | kh << 7);
             if (!w.room(5)) w.flush(build);
           }
           w.flush(build);
