@@ -3,6 +3,11 @@
 // chain moves against the edits they stand for, and the class store.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <random>
 #include <set>
@@ -11,6 +16,7 @@
 
 #include "canon.hpp"
 #include "chain.hpp"
+#include "checkpoint.hpp"
 #include "class_counts.hpp"
 #include "moves.hpp"
 #include "npn_orbit_plain.hpp"
@@ -482,5 +488,127 @@ INSTANTIATE_TEST_SUITE_P(AllMoves, ChaingenMoves,
                                          Move::ExtendByTwo, Move::Rewire, Move::RewireDroppingGate,
                                          Move::ReplaceNode, Move::ReplaceCone),
                          move_name);
+
+// ---- the class store --------------------------------------------------------
+
+// A record of c rewritten for the representative of its function's class.
+std::pair<std::uint32_t, Rec> class_record(const GChain& c) {
+  std::uint32_t v[kMaxNodes];
+  c.eval(v);
+  Xform xf;
+  std::uint32_t rep = canon().canon(v[c.out], xf);
+  Rec rec;
+  std::uint32_t val = 0;
+  int len = 0;
+  EXPECT_TRUE(finish(c.transformed(xf), rec, &val, &len));
+  EXPECT_EQ(val, rep);
+  return {rep, rec};
+}
+
+// Three chains of x4 XOR x3 (nodes 1 and 2): one gate, and two of three.
+GChain xor_chain(int variant) {
+  GChain c;
+  if (variant == 0) {
+    c.out = static_cast<std::uint8_t>(c.add(1, 2, 6));
+  } else if (variant == 1) {  // (a OR b) AND NOT (a AND b)
+    int t = c.add(1, 2, 14), u = c.add(1, 2, 8);
+    c.out = static_cast<std::uint8_t>(c.add(t, u, 4));
+  } else {  // (a AND NOT b) OR (NOT a AND b)
+    int t = c.add(1, 2, 4), u = c.add(1, 2, 2);
+    c.out = static_cast<std::uint8_t>(c.add(t, u, 14));
+  }
+  return c;
+}
+
+TEST(ChaingenState, MergeStoresClosesAndMovesDown) {
+  State st(canon());
+  st.keep = 2;
+  st.cur_level = 3;
+  auto [rep, one] = class_record(xor_chain(0));
+  auto [rep_a, three_a] = class_record(xor_chain(1));
+  auto [rep_b, three_b] = class_record(xor_chain(2));
+  ASSERT_EQ(rep_a, rep);
+  ASSERT_EQ(rep_b, rep);
+  ASSERT_NE(three_a, three_b);
+
+  PhaseStats ps;
+  st.merge(rep, three_a, ps);  // a new class, placed at its chain's length
+  EXPECT_EQ(ps.newc, 1u);
+  ASSERT_EQ(st.level[3].size(), 1u);
+  const std::uint32_t id = st.level[3][0];
+  EXPECT_EQ(st.rep2id.at(rep), id);
+  st.merge(rep, three_a, ps);  // the same chain again adds nothing
+  EXPECT_EQ(ps.added, 1u);
+  EXPECT_FALSE(st.done.test(rep));
+  st.merge(rep, three_b, ps);  // a second chain fills the class: its orbit is finished
+  EXPECT_EQ(ps.added, 2u);
+  EXPECT_TRUE(st.classes[id].full);
+  EXPECT_TRUE(st.done.test(rep));
+  EXPECT_TRUE(st.done.test(0x0000FFFFu ^ 0x55555555u));  // x4 XOR x0, the same class
+  EXPECT_FALSE(st.done.test(0x0000FFFFu & 0x55555555u));
+  st.merge(rep, one, ps);  // a shorter chain moves the class down
+  EXPECT_EQ(ps.improved, 1u);
+  EXPECT_TRUE(st.level[3].empty());
+  EXPECT_EQ(st.level[1], std::vector<std::uint32_t>{id});
+  EXPECT_EQ(st.classes[id].level, 1);
+  EXPECT_EQ(st.classes[id].chains, std::vector<Rec>{one});
+  EXPECT_FALSE(st.level_exact(1));  // one class of cost 1 out of two
+
+  // Reopening: only the classes that stay closed keep their words marked.
+  st.reopen_classes([](const Class&) { return false; });
+  EXPECT_FALSE(st.done.test(rep));
+  st.close_all();
+  EXPECT_TRUE(st.done.test(rep));
+  st.unmark_orbit(st.classes[id]);
+  EXPECT_FALSE(st.done.test(0x0000FFFFu ^ 0x55555555u));
+}
+
+TEST(ChaingenState, CheckpointRoundTrip) {
+  std::string dir = testing::TempDir() + "chaingen_checkpoint_" + std::to_string(::getpid());
+  ::mkdir(dir.c_str(), 0700);
+  std::vector<std::pair<std::uint32_t, Rec>> saved;
+  {
+    State st(canon());
+    st.keep = 64;
+    st.add_class(0u, 0);
+    st.add_class(0x0000FFFFu, 0);
+    PhaseStats ps;
+    for (const Rec& rec : random_records(21, 300, 8)) {
+      auto [rep, r] = class_record(rec_chain(rec));
+      st.merge(rep, r, ps);
+    }
+    ASSERT_GT(st.classes.size(), 20u);
+    save_state(st, dir, 7);
+    for (const Class& c : st.classes)
+      for (const Rec& r : c.chains) saved.emplace_back(c.rep, r);
+    State back(canon());
+    ASSERT_EQ(load_state(back, dir, 7), 7);
+    ASSERT_EQ(back.classes.size(), st.classes.size());
+    for (std::size_t i = 0; i < st.classes.size(); ++i) {
+      EXPECT_EQ(back.classes[i].rep, st.classes[i].rep);
+      EXPECT_EQ(back.classes[i].level, st.classes[i].level);
+      EXPECT_EQ(back.classes[i].chains, st.classes[i].chains);
+      EXPECT_EQ(back.rep2id.at(st.classes[i].rep), i);
+    }
+    // A reloaded level lists its classes by id (a class moved down by a
+    // shorter chain comes last in the live list).
+    for (int l = 0; l <= kMaxLevel; ++l) {
+      auto live = st.level[l];
+      std::sort(live.begin(), live.end());
+      EXPECT_EQ(back.level[l], live) << "level " << l;
+    }
+  }
+  // The latest checkpoint, and the chains it holds are known: none is
+  // stored again.
+  State back(canon());
+  back.keep = 64;
+  ASSERT_EQ(load_state(back, dir, -1), 7);
+  PhaseStats ps;
+  for (auto& [rep, r] : saved) back.merge(rep, r, ps);
+  EXPECT_EQ(ps.added + ps.newc + ps.improved, 0u);
+  EXPECT_EQ(load_state(back, dir + "/missing", -1), -1);
+  for (const char* f : {"/state-7.bin", "/state.bin"}) std::remove((dir + f).c_str());
+  ::rmdir(dir.c_str());
+}
 
 }  // namespace
