@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::size_t n = data.size() / 15;
-  std::uint64_t count[13] = {};
+  std::uint64_t count[kMaxGates + 1] = {};
   std::size_t bad = 0;
 
   if (table) {
@@ -83,8 +83,7 @@ int main(int argc, char** argv) {
     short_total += sh;
     if (count[g] != kClassesByGates[g]) match = false;
     std::printf("%5d  %7llu  %7llu  %llu\n", g, (unsigned long long)count[g],
-                (unsigned long long)kClassesByGates[g],
-                (unsigned long long)sh);
+                (unsigned long long)kClassesByGates[g], (unsigned long long)sh);
   }
   std::printf("%zu records, %zu faulty\n", n, bad);
   if (table) {
