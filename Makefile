@@ -7,6 +7,8 @@
 #   make docs   the documentation (Sphinx), into build/docs/html
 #   make fuzz   a bounded libFuzzer run over the decoder and the restriction operations
 #   make test-leaks  the Python tests once against a module built with AddressSanitizer
+#   make chaindb  regenerate opt5/chains.bin with tools/chaingen (about 40
+#                 minutes on two threads; not part of make test)
 #
 # Every target is idempotent; a second run only rebuilds what changed.
 

@@ -19,15 +19,9 @@
 
 #include "canon.hpp"
 #include "chain.hpp"
+#include "class_counts.hpp"
 
 using namespace chaingen;
-
-namespace {
-
-constexpr std::uint64_t kTable[13] = {0,     2,     5,      20,     93,    389, 1988,
-                                      11382, 60713, 221541, 293455, 26535, 1};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   bool table = argc == 3 && std::strcmp(argv[1], "--table") == 0;
@@ -48,7 +42,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::size_t n = data.size() / 15;
-  std::uint64_t count[13] = {};
+  std::uint64_t count[kMaxGates + 1] = {};
   std::size_t bad = 0;
 
   if (table) {
@@ -85,16 +79,16 @@ int main(int argc, char** argv) {
   }
 
   std::uint64_t cum_found = 0, cum_table = 0, short_total = 0;
-  bool match = n == 616124;
+  bool match = n == kClasses - kClassesByGates[0];
   std::printf("gates  records  table   shortfall (cumulative)\n");
-  for (int g = 1; g <= 12; ++g) {
+  for (int g = 1; g <= kMaxGates; ++g) {
     cum_found += count[g];
-    cum_table += kTable[g];
+    cum_table += kClassesByGates[g];
     std::uint64_t sh = cum_table > cum_found ? cum_table - cum_found : 0;
     short_total += sh;
-    if (count[g] != kTable[g]) match = false;
+    if (count[g] != kClassesByGates[g]) match = false;
     std::printf("%5d  %7llu  %7llu  %llu\n", g, (unsigned long long)count[g],
-                (unsigned long long)kTable[g], (unsigned long long)sh);
+                (unsigned long long)kClassesByGates[g], (unsigned long long)sh);
   }
   std::printf("%zu records, %zu faulty\n", n, bad);
   if (table) {
