@@ -18,6 +18,8 @@ __all__ = ["main"]
 
 EXIT_ERROR = 1
 EXIT_INTERRUPTED = 130
+# True while main() runs as the command itself (it exits when it returns).
+_exiting_after = False
 
 
 class CommandError(Exception):
@@ -198,7 +200,11 @@ def _census(args) -> int:
         _warn(f"interrupted: {writer.rows} rows written{hint}")
         return EXIT_INTERRUPTED
     finally:
-        signal.signal(signal.SIGINT, previous)
+        # The rows are written and the file is closed before Ctrl-C can act
+        # again; the command is about to exit, so a late Ctrl-C is ignored
+        # rather than turned into a traceback (the handler is restored when
+        # the census runs inside a caller's process that keeps going).
+        signal.signal(signal.SIGINT, signal.SIG_IGN if _exiting_after else previous)
         writer.close()
         if stream is not sys.stdout:
             stream.close()
@@ -319,7 +325,9 @@ def main(argv: Sequence[str] | None = None) -> int:
     from .census_measures import MeasureError
     from .census_sources import SourceError
 
+    global _exiting_after
     args = _parser().parse_args(argv)
+    _exiting_after = argv is None
     try:
         return args.run(args)
     except BrokenPipeError:
