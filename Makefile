@@ -118,7 +118,7 @@ test-python: install
 
 # Every example of the documentation, the README and the stubs' docstrings runs.
 test-docs: docs
-	$(VPY) -m pytest -q tests/docs
+	cd tests && ../$(VPY) -m pytest -q -p no:cacheprovider docs
 
 $(PYRIGHT_STAMP): | deps
 	npm install --prefix $(NODE_DIR) --no-audit --no-fund --loglevel=error \
@@ -128,7 +128,7 @@ $(PYRIGHT_STAMP): | deps
 
 # The stubs against the module (stubtest) and under mypy --strict and pyright.
 test-typing: install $(PYRIGHT_STAMP)
-	PYRIGHT=$(abspath $(PYRIGHT)) $(VPY) -m pytest -q tests/typing
+	cd tests && PYRIGHT=$(abspath $(PYRIGHT)) ../$(VPY) -m pytest -q -p no:cacheprovider typing
 
 # The Python tests under Debian 13 (CPython 3.13, NumPy 2) with the wheel built
 # here; the Debian 13 root is made once by debootstrap and reused.

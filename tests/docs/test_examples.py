@@ -69,7 +69,7 @@ def test_readme_examples():
         assert ">>> " in code, f"a README example is not written as a session:\n{code}"
     # One session: a later block uses the names of an earlier one.
     run("\n".join(python), "README.md", {})
-    assert {lang for lang, _ in blocks} <= {"python", "pycon", "py", "sh", ""}
+    assert {lang for lang, _ in blocks} <= {"python", "pycon", "py", "sh", "text", ""}
 
 
 @pytest.mark.parametrize("name, docstring", list(stub_docstrings()), ids=lambda v: v
