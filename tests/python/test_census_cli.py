@@ -226,7 +226,10 @@ def test_ctrl_c_keeps_finished_rows_and_resume_completes(tmp_path):
 
 def test_progress_bar_on_a_terminal_only(tmp_path):
     import pty
-    pid, fd = pty.fork()
+    try:
+        pid, fd = pty.fork()
+    except OSError as exc:  # a root without /dev/pts (the Debian 13 run)
+        pytest.skip(f"no pseudo-terminal here: {exc}")
     if pid == 0:
         os.execv(str(SCRIPT), [str(SCRIPT), "census", "random:n=7,count=400,seed=1", "-m", "degree",
                                "-o", str(tmp_path / "o.csv"), "-j", "1"])
