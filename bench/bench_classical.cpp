@@ -20,22 +20,6 @@
 
 namespace {
 
-int g_mismatches = 0;
-
-template <class T>
-void check(const char* what, T ours, T plain) {
-  bool same;
-  if constexpr (std::is_same_v<T, float>) {
-    same = std::bit_cast<std::uint32_t>(ours) == std::bit_cast<std::uint32_t>(plain);
-  } else {
-    same = ours == plain;
-  }
-  if (!same) {
-    ++g_mismatches;
-    std::printf("MISMATCH %s\n", what);
-  }
-}
-
 // Times ours (best of `reps`) and plain (best of `plain_reps`), checks that
 // they agree and prints the comparison.
 template <class Ours, class Plain>
@@ -44,7 +28,7 @@ void race(const std::string& name, int reps, int plain_reps, Ours&& ours, Plain&
   decltype(plain()) b{};
   const double t_ours = bench::best_of(reps, [&] { a = ours(); });
   const double t_plain = bench::best_of(plain_reps, [&] { b = plain(); });
-  check(name.c_str(), static_cast<decltype(b)>(a), b);
+  bench::check(name.c_str(), static_cast<decltype(b)>(a), b);
   bench::report(name, t_ours, t_plain);
 }
 
@@ -160,8 +144,8 @@ int main() {
     }
   }
 
-  if (g_mismatches != 0) {
-    std::printf("%d MISMATCHES\n", g_mismatches);
+  if (bench::mismatches() != 0) {
+    std::printf("%d MISMATCHES\n", bench::mismatches());
     return 1;
   }
   return 0;

@@ -19,22 +19,6 @@
 
 namespace {
 
-int g_mismatches = 0;
-
-template <class T>
-void check(const std::string& what, T ours, T plain) {
-  bool same;
-  if constexpr (std::is_same_v<T, float>) {
-    same = std::bit_cast<std::uint32_t>(ours) == std::bit_cast<std::uint32_t>(plain);
-  } else {
-    same = ours == plain;
-  }
-  if (!same) {
-    ++g_mismatches;
-    std::printf("MISMATCH %s\n", what.c_str());
-  }
-}
-
 // A random table of n variables whose last variable is irrelevant: its top
 // coefficient is zero, so the degree needs the whole spectrum.
 varnel::FValue without_top(unsigned n, std::mt19937_64& rng) {
@@ -110,10 +94,10 @@ int main(int argc, char** argv) {
     if (with_plain) std::printf("  plain %9.1f ms ratio %6.1fx", t_d * 1e3, t_d / top);
     std::printf("\n");
     if (with_plain) {
-      check("spectral_entropy" + tag, varnel::spectral_entropy(f), plain_h);
-      check("no_linearity" + tag, varnel::no_linearity(f), plain_nl);
-      check("degree" + tag, varnel::degree(f), plain_d);
-      check("degree (top zero)" + tag, varnel::degree(g), plain::degree(plain::unpack(g)));
+      bench::check("spectral_entropy" + tag, varnel::spectral_entropy(f), plain_h);
+      bench::check("no_linearity" + tag, varnel::no_linearity(f), plain_nl);
+      bench::check("degree" + tag, varnel::degree(f), plain_d);
+      bench::check("degree (top zero)" + tag, varnel::degree(g), plain::degree(plain::unpack(g)));
     }
   }
 
@@ -145,13 +129,13 @@ int main(int argc, char** argv) {
       std::uint64_t want = 0;
       const double p = bench::best_of(1, [&] { want = plain::frontier_graph(t).edges.size(); });
       std::printf("  plain %9.1f ms ratio %7.1fx", p * 1e3, p / secs);
-      check("frontier_size n=" + std::to_string(n), ours, want);
+      bench::check("frontier_size n=" + std::to_string(n), ours, want);
     }
     std::printf("\n");
   }
 
-  if (g_mismatches != 0) {
-    std::printf("%d MISMATCHES\n", g_mismatches);
+  if (bench::mismatches() != 0) {
+    std::printf("%d MISMATCHES\n", bench::mismatches());
     return 1;
   }
   return 0;

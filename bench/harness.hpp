@@ -3,6 +3,9 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <type_traits>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -35,6 +38,28 @@ void compare(const std::string& name, int reps, Ours&& ours, Plain&& plain) {
   const double t_ours = best_of(reps, ours);
   const double t_plain = best_of(reps, plain);
   report(name, t_ours, t_plain);
+}
+
+/// Number of disagreements that check() has found so far.
+inline int& mismatches() {
+  static int count = 0;
+  return count;
+}
+
+/// Checks that our result equals the plain one (floats bit for bit) and
+/// prints a MISMATCH line when it does not.
+template <class T>
+void check(const std::string& what, T ours, T plain) {
+  bool same;
+  if constexpr (std::is_same_v<T, float>) {
+    same = std::bit_cast<std::uint32_t>(ours) == std::bit_cast<std::uint32_t>(plain);
+  } else {
+    same = ours == plain;
+  }
+  if (!same) {
+    ++mismatches();
+    std::printf("MISMATCH %s\n", what.c_str());
+  }
 }
 
 /// Keeps the compiler from discarding a computed value.

@@ -43,3 +43,25 @@ def panics(call, message):
         call()
     assert type(info.value).__name__ == "PanicException"
     assert info.value.args == (message,)
+
+
+def class_members(seed, per_count):
+    """Seeded five-input words across every gate count 0..12: for up to
+    ``per_count`` random classes of each count, one random member (inputs
+    permuted and complemented, output complemented at random)."""
+    import random
+
+    import numpy as np
+
+    import varnelkit
+    catalogue = varnelkit.npn5_classes()
+    rng = random.Random(seed)
+    words = []
+    for g in range(13):
+        classes = np.flatnonzero(catalogue["gates"] == g)
+        for i in rng.sample(list(classes), min(per_count, classes.size)):
+            perm = list(range(5))
+            rng.shuffle(perm)
+            t = (perm, rng.randrange(32), rng.random() < 0.5)
+            words.append(varnelkit.apply_transform(int(catalogue["representative"][i]), t))
+    return words

@@ -44,13 +44,13 @@ def test_console_script_and_module_agree():
 
 def test_csv_jsonl_and_dataframe_hold_the_same_rows(tmp_path):
     out_csv, out_jsonl = tmp_path / "a.csv", tmp_path / "a.jsonl"
-    spec = [SOURCE, "majority:2..6"]
-    proc = varnel("census", *spec, "-o", str(out_csv), "-j", "2")
+    census_args = [SOURCE, "majority:2..6"]
+    proc = varnel("census", *census_args, "-o", str(out_csv), "-j", "2")
     assert proc.stdout == b"" and proc.stderr == b""  # no progress bar when piped
-    varnel("census", *spec, "-o", str(out_jsonl), "-j", "1")
+    varnel("census", *census_args, "-o", str(out_jsonl), "-j", "1")
     rows = csv_rows(out_csv.read_text())
     records = [json.loads(line) for line in out_jsonl.read_text().splitlines()]
-    frame = varnelkit.census(spec, jobs=1)
+    frame = varnelkit.census(census_args, jobs=1)
     assert len(rows) == len(records) == len(frame) == 45
     assert list(rows[0]) == list(records[0]) == list(frame.columns)
     for row, rec, (_, got) in zip(rows, records, frame.iterrows()):
@@ -176,15 +176,15 @@ def test_npn5_sample_prints_the_summary(tmp_path):
 
 
 def test_resume_after_a_cut_finishes_without_repeats(tmp_path):
-    spec = ["random:n=6,count=300,seed=9", "-m", "entropy,fragmentation_profile"]
+    census_args = ["random:n=6,count=300,seed=9", "-m", "entropy,fragmentation_profile"]
     whole = tmp_path / "whole.csv"
-    varnel("census", *spec, "-o", str(whole), "-j", "1")
+    varnel("census", *census_args, "-o", str(whole), "-j", "1")
     cut = tmp_path / "cut.csv"
     text = whole.read_text()
     lines = text.splitlines(keepends=True)
     # Keep every other finished row and half a line, as a killed run might.
     cut.write_text(lines[0] + "".join(lines[1:200:2]) + lines[200][:17])
-    varnel("census", *spec, "-o", str(cut), "--resume", "-j", "2")
+    varnel("census", *census_args, "-o", str(cut), "--resume", "-j", "2")
     again = csv_rows(cut.read_text())
     assert sorted(again, key=lambda r: int(r["index"])) == csv_rows(text)
 
@@ -197,17 +197,17 @@ def test_resume_refuses_another_census(tmp_path):
 
 
 def test_ctrl_c_keeps_finished_rows_and_resume_completes(tmp_path):
-    spec = ["random:n=10,count=160,seed=5", "-m", "fragmentation_profile,entropy"]
+    census_args = ["random:n=10,count=160,seed=5", "-m", "fragmentation_profile,entropy"]
     whole = tmp_path / "whole.jsonl"
     out = tmp_path / "part.jsonl"
-    proc = subprocess.Popen([str(SCRIPT), "census", *spec, "-o", str(out), "-j", "2"],
+    proc = subprocess.Popen([str(SCRIPT), "census", *census_args, "-o", str(out), "-j", "2"],
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     deadline = time.time() + 120
     while time.time() < deadline and (not out.exists() or out.stat().st_size == 0):
         time.sleep(0.05)
     proc.send_signal(signal.SIGINT)
     _, err = proc.communicate(timeout=120)
-    varnel("census", *spec, "-o", str(whole), "-j", "2")
+    varnel("census", *census_args, "-o", str(whole), "-j", "2")
     finished = out.read_text()
     if proc.returncode == 0:  # the machine was faster than the signal
         assert finished == whole.read_text()
@@ -218,7 +218,7 @@ def test_ctrl_c_keeps_finished_rows_and_resume_completes(tmp_path):
     assert finished.endswith("\n")
     part = [json.loads(line) for line in finished.splitlines()]
     assert 0 < len(part) < 160
-    varnel("census", *spec, "-o", str(out), "--resume", "-j", "2")
+    varnel("census", *census_args, "-o", str(out), "--resume", "-j", "2")
     done = sorted((json.loads(line) for line in out.read_text().splitlines()),
                   key=lambda r: r["index"])
     assert done == [json.loads(line) for line in whole.read_text().splitlines()]

@@ -6,7 +6,6 @@ import re
 import shutil
 import sys
 
-import numpy as np
 import pytest
 
 from varnel import Varnel
@@ -16,6 +15,7 @@ import circuit_ref  # noqa: E402
 
 import varnelkit  # noqa: E402
 from varnelkit import Circuit, optimal_circuit  # noqa: E402
+from helpers import class_members  # noqa: E402
 
 pytestmark = pytest.mark.skipif(not varnelkit._native.has_chain_database(),
                                 reason="built without the chain database")
@@ -34,21 +34,6 @@ NAMED = {
     "xor5": (word_of(lambda *x: sum(x) % 2), 4),
     "x0 and x1": (word_of(lambda a, b, *_: a & b), 1),
 }
-
-
-def sample_words(seed, per_count):
-    """Seeded words across every gate count: random members of random classes."""
-    catalogue = varnelkit.npn5_classes()
-    rng = random.Random(seed)
-    words = []
-    for g in range(13):
-        classes = np.flatnonzero(catalogue["gates"] == g)
-        for i in rng.sample(list(classes), min(per_count, classes.size)):
-            perm = list(range(5))
-            rng.shuffle(perm)
-            t = (perm, rng.randrange(32), rng.random() < 0.5)
-            words.append(varnelkit.apply_transform(int(catalogue["representative"][i]), t))
-    return words
 
 
 @pytest.mark.parametrize("name", NAMED)
@@ -71,7 +56,7 @@ def test_zero_gate_circuits_carry_the_complement(word, output, complement):
 
 def test_circuits_are_minimal_exact_and_inverter_free():
     rng = random.Random(11)
-    words = [rng.getrandbits(32) for _ in range(300)] + sample_words(12, 4)
+    words = [rng.getrandbits(32) for _ in range(300)] + class_members(12, 4)
     for w in words:
         c = optimal_circuit(w)
         assert circuit_ref.evaluate(c.gates, c.output, c.output_complement) == w
@@ -129,7 +114,7 @@ def all_ops_circuit():
 
 def test_python_expression_evaluates_to_the_table():
     for c in [all_ops_circuit(), Circuit([], None, True), Circuit([], 3, True),
-              *[optimal_circuit(w) for w in sample_words(13, 2)]]:
+              *[optimal_circuit(w) for w in class_members(13, 2)]]:
         expr = compile(c.to_python(), "<circuit>", "eval")
         word = sum(eval(expr, {f"x{j}": (x >> j) & 1 for j in range(5)}) << x for x in range(32))
         assert word == c.evaluate()
@@ -148,7 +133,7 @@ def test_aiger_structure():
 
 
 def test_aiger_evaluates_to_the_table():
-    for c in [all_ops_circuit(), *[optimal_circuit(w) for w in sample_words(14, 2)]]:
+    for c in [all_ops_circuit(), *[optimal_circuit(w) for w in class_members(14, 2)]]:
         lines = c.to_aiger().splitlines()
         _, m, i, _, o, a = lines[0].split()
         ands = [tuple(map(int, line.split())) for line in lines[2 + int(i):2 + int(i) + int(a)]]

@@ -5,13 +5,11 @@ every gate count and on named functions. Our ASCII AIGER is checked through
 a plain converter to the binary form, since this ABC's ASCII reader fails on
 any AND gate."""
 import pathlib
-import random
 import re
 import shutil
 import subprocess
 import sys
 
-import numpy as np
 import pytest
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "reference"))
@@ -19,6 +17,7 @@ import circuit_ref  # noqa: E402
 
 import varnelkit  # noqa: E402
 from varnelkit import Circuit, optimal_circuit  # noqa: E402
+from helpers import class_members  # noqa: E402
 
 ABC = shutil.which("berkeley-abc") or shutil.which("abc")
 pytestmark = [
@@ -33,21 +32,6 @@ def word_of(fn):
 
 NAMED = [word_of(lambda *x: sum(x) >= 3), 0x169AE443, word_of(lambda *x: all(x)),
          word_of(lambda *x: any(x)), word_of(lambda *x: sum(x) % 2), 0, 0xFFFFFFFF, 0x55555555]
-
-
-def sample(seed=20261208, per_count=25):
-    """Random members of random classes of every gate count 0..12."""
-    catalogue = varnelkit.npn5_classes()
-    rng = random.Random(seed)
-    words = []
-    for g in range(13):
-        classes = np.flatnonzero(catalogue["gates"] == g)
-        for i in rng.sample(list(classes), min(per_count, classes.size)):
-            perm = list(range(5))
-            rng.shuffle(perm)
-            words.append(varnelkit.apply_transform(int(catalogue["representative"][i]),
-                                                   (perm, rng.randrange(32), rng.random() < 0.5)))
-    return words
 
 
 def ascii_to_binary_aiger(text):
@@ -91,7 +75,7 @@ def run_abc(tmp_path, jobs):
 
 
 def test_abc_proves_every_format_equivalent(tmp_path):
-    words = NAMED + sample()
+    words = NAMED + class_members(20261208, 25)
     jobs = [(f"c{k}", w, optimal_circuit(w)) for k, w in enumerate(words)]
     gate_counts = {len(c) for _, _, c in jobs}
     assert gate_counts == set(range(13))
