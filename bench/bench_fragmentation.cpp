@@ -4,6 +4,9 @@
 // same threads in the same run. Also: the route's counts, the older route
 // (subset_stats over every subset), structured functions, single levels,
 // and n = 20, where the literal run is estimated from a sample of subsets.
+// Every pair of results is checked: our routes against each other bit for
+// bit, ours against the literal entropies within the tolerance of their
+// order of addition (literal_tolerance).
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -13,6 +16,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "fragmentation_plain.hpp"
 #include "harness.hpp"
@@ -60,30 +64,62 @@ plain::Table split_xor(unsigned n, std::mt19937_64& rng) {
   return t;
 }
 
-void routes(const char* label, const varnel::FValue& f) {
+// The literal entropies add their terms in hash-map order, ours in ascending
+// order of count, and the literal level sums are split over the pool as it
+// goes, ours in a fixed tree: both are valid sums, so a level may differ in
+// its last bits. Level k reorders at most min(2^k, 2^(2^(n - k))) terms per
+// entropy (one per distinct form) and its C(n, k) entropies.
+double literal_tolerance(unsigned n) {
+  double terms = 0;
+  for (unsigned k = 0; k <= n; ++k) {
+    const double forms =
+        n - k >= 6 ? std::ldexp(1.0, static_cast<int>(k))
+                   : std::min(std::ldexp(1.0, static_cast<int>(k)), std::ldexp(1.0, 1 << (n - k)));
+    terms = std::max(terms, forms + static_cast<double>(varnel::level_masks(n, k).size()));
+  }
+  return bench::sum_order_tolerance(terms);
+}
+
+// The profile from the stats of every subset: each level's entropies in
+// level_masks order, averaged by level_mean.
+std::vector<float> profile_from(const std::vector<varnel::FormStats>& stats, unsigned n) {
+  return plain::profile_of(n, [&](unsigned k) {
+    std::vector<float> h;
+    for (const varnel::VarMask m : varnel::level_masks(n, k)) h.push_back(stats[m].entropy);
+    return varnel::level_mean(h, n, k);
+  });
+}
+
+// Prints the routes of all_subset_stats and returns its stats.
+std::vector<varnel::FormStats> routes(const char* label, const varnel::FValue& f) {
   varnel::SubsetRoutes r;
-  const double wall =
-      bench::best_of(1, [&] { bench::keep(varnel::all_subset_stats(f, true, &r)); });
+  std::vector<varnel::FormStats> stats;
+  const double wall = bench::best_of(1, [&] { stats = varnel::all_subset_stats(f, true, &r); });
   std::printf(
       "  %-40s subsets %8llu: computed %7llu, implied %8llu, walked %8llu (%.3f s)\n", label,
       static_cast<unsigned long long>(f.size()), static_cast<unsigned long long>(r.computed),
       static_cast<unsigned long long>(r.implied), static_cast<unsigned long long>(r.walked), wall);
+  return stats;
 }
 
-// Our profile against the older route: subset_stats over every subset.
+// Our profile against the older route: subset_stats over every subset, the
+// profile derived from its entropies (bit for bit the same).
 void against_walk(const std::string& label, const varnel::FValue& f, int reps) {
+  const unsigned n = f.n_vars();
   bench::compare(
       "profile vs subset_stats walk, " + label, reps,
-      [&] { bench::keep(varnel::fragmentation_profile(f)); },
-      [&] { bench::keep(varnel::subset_stats(f, f.n_vars(), true, true)); });
+      [&] { return varnel::fragmentation_profile(f); },
+      [&] { return varnel::subset_stats(f, n, true, true); },
+      [&](const std::vector<float>& profile, const std::vector<varnel::FormStats>& stats) {
+        return bench::agree(profile, profile_from(stats, n));
+      });
 }
 
 void against_literal(const std::string& label, const plain::Table& t, int reps) {
   const varnel::FValue f = plain::pack(t);
-  // The literal entropy adds its terms in hash-map order, ours in order of
-  // count; both are valid, so the last bits of a level may differ.
-  const auto ours = varnel::fragmentation_profile(f);
-  const auto literal = plain::literal_profile(t);
+  const auto [ours, literal] = bench::compare(
+      "fragmentation_profile " + label, reps, [&] { return varnel::fragmentation_profile(f); },
+      [&] { return plain::literal_profile(t); }, bench::within(literal_tolerance(f.n_vars())));
   float worst = 0;
   for (std::size_t k = 0; k < ours.size(); ++k) {
     worst =
@@ -91,10 +127,6 @@ void against_literal(const std::string& label, const plain::Table& t, int reps) 
   }
   std::printf("  %s: largest relative difference to the literal profile %.1e\n", label.c_str(),
               worst);
-  bench::compare(
-      "fragmentation_profile " + label, reps,
-      [&] { bench::keep(varnel::fragmentation_profile(f)); },
-      [&] { bench::keep(plain::literal_profile(t)); });
 }
 
 }  // namespace
@@ -129,12 +161,15 @@ int main(int argc, char** argv) {
   {
     const plain::Table t = plain::random_table(20, rng);
     const varnel::FValue f = plain::pack(t);
-    routes("n=20 random", f);
+    const std::vector<varnel::FormStats> stats = routes("n=20 random", f);
     routes("n=20 majority", plain::pack(majority(20)));
     routes("n=20 xor of two halves", plain::pack(split_xor(20, rng)));
     const double cpu0 = cpu_seconds();
-    const double ours = bench::best_of(1, [&] { bench::keep(varnel::fragmentation_profile(f)); });
+    std::vector<float> profile;
+    const double ours = bench::best_of(1, [&] { profile = varnel::fragmentation_profile(f); });
     const double cpu = cpu_seconds() - cpu0;
+    bench::check("fragmentation_profile n=20 random (against its subset stats)", profile,
+                 profile_from(stats, 20));
     std::printf("fragmentation_profile n=20 random: %.2f s wall, %.2f s CPU (load %s)\n", ours, cpu,
                 load_average().c_str());
     for (const char* name : {"majority", "xor of two halves"}) {
@@ -146,7 +181,9 @@ int main(int argc, char** argv) {
                   cpu_seconds() - c0);
     }
     // The literal run: a few random subsets per level, scaled by C(20, k)
-    // and spread over the threads.
+    // and spread over the threads. Each sampled entropy is checked against
+    // ours for that subset (the stats the profile is made from), within the
+    // tolerance of reordering its terms, one per form.
     double literal = 0;
     for (unsigned k = 0; k <= 20; ++k) {
       const auto masks = varnel::level_masks(20, k);
@@ -158,19 +195,18 @@ int main(int argc, char** argv) {
         for (unsigned v = 0; v < 20; ++v) {
           if ((m >> v) & 1u) vars.push_back(v);
         }
-        sum += bench::best_of(1, [&] { bench::keep(plain::literal_set_entropy(t, vars)); });
+        float h = 0;
+        sum += bench::best_of(1, [&] { h = plain::literal_set_entropy(t, vars); });
+        bench::close("set_entropy n=20 subset " + std::to_string(m) + " (sampled)",
+                     stats[m].entropy, h,
+                     bench::sum_order_tolerance(static_cast<double>(stats[m].forms)));
       }
       literal += sum / samples * static_cast<double>(masks.size());
     }
     literal /= varnel::pool::num_threads();
     std::printf("literal profile n=20, estimated from a sample: %.0f s (ratio ~%.0fx)\n", literal,
                 literal / ours);
-    if (!quick) {
-      bench::compare(
-          "profile vs subset_stats walk, n=20 random", 1,
-          [&] { bench::keep(varnel::fragmentation_profile(f)); },
-          [&] { bench::keep(varnel::subset_stats(f, 20, true, true)); });
-    }
+    if (!quick) against_walk("n=20 random", f, 1);
     // Single levels: the chosen route against one form_stats per subset.
     const varnel::FValue maj = plain::pack(majority(20));
     const varnel::FValue sx = plain::pack(split_xor(20, rng));
@@ -183,18 +219,18 @@ int main(int argc, char** argv) {
         bench::compare(
             "fragmentation_k n=20 " + std::string(name) + " k=" + std::to_string(k) +
                 " vs form_stats each",
-            1, [&] { bench::keep(varnel::fragmentation_k(*g, k)); },
+            1, [&] { return varnel::fragmentation_k(*g, k); },
             [&] {
               std::vector<float> h(masks.size());
               varnel::pool::parallel_for(masks.size(), 16, [&](std::uint64_t b, std::uint64_t e) {
                 for (std::uint64_t i = b; i < e; ++i)
                   h[i] = varnel::form_stats(*g, masks[i]).entropy;
               });
-              bench::keep(varnel::level_mean(h, 20, k));
+              return varnel::level_mean(h, 20, k);
             });
       }
     }
   }
   std::printf("load average at the end %s\n", load_average().c_str());
-  return 0;
+  return bench::verdict();
 }

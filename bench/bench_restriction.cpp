@@ -1,11 +1,18 @@
 // Restriction counting (`set_entropy`, `count_forms_by_multiple_fixed`),
 // bipartitions and whole subset walks, against the literal algorithm: one
-// byte vector per assignment, hashed whole, in a hash set / hash map.
+// byte vector per assignment, hashed whole, in a hash set / hash map. Every
+// pair of results is checked: counts exactly, our own routes against each
+// other bit for bit, and entropies against the literal ones within the
+// tolerance of their order of addition (literal_tolerance).
 #include <sys/resource.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdio>
 #include <random>
+#include <ranges>
+#include <utility>
+#include <vector>
 
 #include "harness.hpp"
 #include "restriction.hpp"
@@ -30,6 +37,22 @@ varnel::VarMask mask_of(const Vars& vars) {
   return m;
 }
 
+// The literal entropy adds its terms in hash-map order, ours in ascending
+// order of count; both are valid sums of the same at most 2^k terms (one per
+// distinct form), so they may differ in their last bits.
+double literal_tolerance(std::size_t k) {
+  return bench::sum_order_tolerance(std::ldexp(1.0, static_cast<int>(k)));
+}
+
+// The stats of a subset as a comparable pair (entropies bit for bit).
+std::pair<std::uint64_t, float> key(const varnel::FormStats& s) { return {s.forms, s.entropy}; }
+
+// Our stats of every subset against a plain list of them, entry by entry.
+bool same_stats(const std::vector<varnel::FormStats>& ours,
+                const std::vector<varnel::FormStats>& plain) {
+  return bench::agree(ours | std::views::transform(key), plain | std::views::transform(key));
+}
+
 long max_rss_kib() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
@@ -41,12 +64,13 @@ void compare_one(const char* label, const varnel::FValue& f, const plain::Table&
   char name[96];
   std::snprintf(name, sizeof name, "set_entropy %s", label);
   bench::compare(
-      name, reps, [&] { bench::keep(varnel::set_entropy(f, vars)); },
-      [&] { bench::keep(plain::literal_set_entropy(t, vars)); });
+      name, reps, [&] { return varnel::set_entropy(f, vars); },
+      [&] { return plain::literal_set_entropy(t, vars); },
+      bench::within(literal_tolerance(vars.size())));
   std::snprintf(name, sizeof name, "count_forms %s", label);
   bench::compare(
-      name, reps, [&] { bench::keep(varnel::count_forms_by_multiple_fixed(f, vars)); },
-      [&] { bench::keep(plain::literal_count_forms(t, vars)); });
+      name, reps, [&] { return varnel::count_forms_by_multiple_fixed(f, vars); },
+      [&] { return plain::literal_count_forms(t, vars); });
 }
 
 }  // namespace
@@ -74,22 +98,32 @@ int main() {
     bench::compare(
         "set_entropy n=10 k=5 (x1000)", 5,
         [&] {
-          for (int i = 0; i < 1000; ++i) bench::keep(varnel::set_entropy(f10, v5));
+          float h = 0;
+          for (int i = 0; i < 1000; ++i) bench::keep(h = varnel::set_entropy(f10, v5));
+          return h;
         },
         [&] {
-          for (int i = 0; i < 1000; ++i) bench::keep(plain::literal_set_entropy(t10, v5));
-        });
+          float h = 0;
+          for (int i = 0; i < 1000; ++i) bench::keep(h = plain::literal_set_entropy(t10, v5));
+          return h;
+        },
+        bench::within(literal_tolerance(5)));
     const plain::Table t14 = plain::random_table(14, rng);
     const varnel::FValue f14 = plain::pack(t14);
     const Vars v7 = random_vars(14, 7, rng);
     bench::compare(
         "set_entropy n=14 k=7 (x100)", 3,
         [&] {
-          for (int i = 0; i < 100; ++i) bench::keep(varnel::set_entropy(f14, v7));
+          float h = 0;
+          for (int i = 0; i < 100; ++i) bench::keep(h = varnel::set_entropy(f14, v7));
+          return h;
         },
         [&] {
-          for (int i = 0; i < 100; ++i) bench::keep(plain::literal_set_entropy(t14, v7));
-        });
+          float h = 0;
+          for (int i = 0; i < 100; ++i) bench::keep(h = plain::literal_set_entropy(t14, v7));
+          return h;
+        },
+        bench::within(literal_tolerance(7)));
     // Both sides of a bipartition from one matrix, against two literal calls.
     const Vars a = random_vars(20, 10, rng);
     Vars b;
@@ -98,18 +132,24 @@ int main() {
     }
     bench::compare(
         "bipartition_stats n=20 10|10", 3,
-        [&] { bench::keep(varnel::bipartition_stats(f, mask_of(a))); },
         [&] {
-          bench::keep(plain::literal_set_entropy(t, a));
-          bench::keep(plain::literal_set_entropy(t, b));
-        });
+          const varnel::BipartitionStats s = varnel::bipartition_stats(f, mask_of(a));
+          return std::pair{s.first.entropy, s.second.entropy};
+        },
+        [&] {
+          return std::pair{plain::literal_set_entropy(t, a), plain::literal_set_entropy(t, b)};
+        },
+        bench::within(literal_tolerance(10)));
     bench::compare(
         "bipartition_stats vs 2x form_stats n=20", 5,
-        [&] { bench::keep(varnel::bipartition_stats(f, mask_of(a))); },
+        [&] { return varnel::bipartition_stats(f, mask_of(a)); },
         [&] {
-          bench::keep(varnel::form_stats(f, mask_of(a)));
-          bench::keep(varnel::form_stats(f, mask_of(b)));
-        });
+          return varnel::BipartitionStats{varnel::form_stats(f, mask_of(a)),
+                                          varnel::form_stats(f, mask_of(b))};
+        },
+        bench::by([](const varnel::BipartitionStats& s) {
+          return std::pair{key(s.first), key(s.second)};
+        }));
   }
 
   // Every subset: the walk against one call per subset, and against the
@@ -118,24 +158,32 @@ int main() {
     const plain::Table t = plain::random_table(12, rng);
     const varnel::FValue f = plain::pack(t);
     bench::compare(
-        "subset_stats n=12 (all 4096 subsets)", 3,
-        [&] { bench::keep(varnel::subset_stats(f, 12)); },
+        "subset_stats n=12 (all 4096 subsets)", 3, [&] { return varnel::subset_stats(f, 12); },
         [&] {
+          std::vector<float> h(4096);
           for (varnel::VarMask m = 0; m < 4096; ++m) {
             Vars vars;
             for (unsigned v = 0; v < 12; ++v) {
               if ((m >> v) & 1u) vars.push_back(v);
             }
-            bench::keep(plain::literal_set_entropy(t, vars));
+            h[m] = plain::literal_set_entropy(t, vars);
           }
+          return h;
+        },
+        [](const std::vector<varnel::FormStats>& ours, const std::vector<float>& literal) {
+          return bench::near(ours | std::views::transform(&varnel::FormStats::entropy), literal,
+                             literal_tolerance(12));
         });
+    // Every subset from the table, one form_stats call each.
+    auto per_subset = [](const varnel::FValue& g) {
+      std::vector<varnel::FormStats> stats(std::size_t{1} << 16);
+      for (varnel::VarMask m = 0; m < (1u << 16); ++m) stats[m] = varnel::form_stats(g, m);
+      return stats;
+    };
     const varnel::FValue f16 = plain::pack(plain::random_table(16, rng));
     bench::compare(
         "subset_stats n=16 vs form_stats per subset", 1,
-        [&] { bench::keep(varnel::subset_stats(f16, 16)); },
-        [&] {
-          for (varnel::VarMask m = 0; m < (1u << 16); ++m) bench::keep(varnel::form_stats(f16, m));
-        });
+        [&] { return varnel::subset_stats(f16, 16); }, [&] { return per_subset(f16); }, same_stats);
     // Structured functions, whose forms repeat: majority, and a random
     // function of 10 of the 16 variables.
     plain::Table majority(std::size_t{1} << 16), partial(std::size_t{1} << 16);
@@ -149,15 +197,12 @@ int main() {
       const varnel::FValue fs = plain::pack(*table);
       bench::compare(
           std::string("subset_stats n=16 ") + label + " vs per subset", 1,
-          [&] { bench::keep(varnel::subset_stats(fs, 16)); },
-          [&] {
-            for (varnel::VarMask m = 0; m < (1u << 16); ++m) bench::keep(varnel::form_stats(fs, m));
-          });
+          [&] { return varnel::subset_stats(fs, 16); }, [&] { return per_subset(fs); }, same_stats);
     }
     bench::compare(
         "subset_stats n=16 parallel vs serial", 1,
-        [&] { bench::keep(varnel::subset_stats(f16, 16, true, true)); },
-        [&] { bench::keep(varnel::subset_stats(f16, 16, true, false)); });
+        [&] { return varnel::subset_stats(f16, 16, true, true); },
+        [&] { return varnel::subset_stats(f16, 16, true, false); }, same_stats);
   }
 
   // n = 24 with 12 fixed variables: our time and memory first, then the literal run.
@@ -168,20 +213,24 @@ int main() {
     const Vars vars = random_vars(24, 12, rng);
     const long before = max_rss_kib();
     float h = 0;
+    std::uint64_t forms = 0;
     const double ours = bench::best_of(5, [&] { h = varnel::set_entropy(f, vars); });
-    const double ours_count =
-        bench::best_of(5, [&] { bench::keep(varnel::count_forms_by_multiple_fixed(f, vars)); });
+    const double ours_count = bench::best_of(
+        5, [&] { bench::keep(forms = varnel::count_forms_by_multiple_fixed(f, vars)); });
     const long after = max_rss_kib();
     std::printf("n=24 k=12: packed table %zu KiB; peak memory growth during our calls %ld KiB\n",
                 f.words().size() * 8 / 1024, after - before);
     const plain::Table t = plain::unpack(f);
+    float literal_h = 0;
     const double literal =
-        bench::best_of(1, [&] { bench::keep(plain::literal_set_entropy(t, vars)); });
+        bench::best_of(1, [&] { literal_h = plain::literal_set_entropy(t, vars); });
+    bench::close("set_entropy n=24 k=12", h, literal_h, literal_tolerance(12));
     bench::report("set_entropy n=24 k=12", ours, literal);
+    std::uint64_t literal_forms = 0;
     const double literal_count =
-        bench::best_of(1, [&] { bench::keep(plain::literal_count_forms(t, vars)); });
+        bench::best_of(1, [&] { literal_forms = plain::literal_count_forms(t, vars); });
+    bench::check("count_forms n=24 k=12", forms, literal_forms);
     bench::report("count_forms n=24 k=12", ours_count, literal_count);
-    bench::keep(h);
   }
-  return 0;
+  return bench::verdict();
 }
