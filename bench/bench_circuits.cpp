@@ -91,8 +91,7 @@ int main() {
     for (std::size_t i = 0; i < few; ++i)
       one[i] = opt5::npn_representant(db, opt5::mirror_word(words[i]));
   });
-  for (std::size_t i = 0; i < few; ++i)
-    if (one[i] != reps[i]) return std::printf("representatives disagree at %zu\n", i), 1;
+  bench::check("representatives", std::span(reps).first(few), std::span(one).first(few));
   rate("representatives", ours, plain, few);
 
   ours = bench::best_of(3, [&] {
@@ -101,9 +100,9 @@ int main() {
                            std::span(ts).subspan(b, n), table);
     });
   });
-  for (std::size_t i = 0; i < few; ++i)
-    if (opt5::apply_transform(reps[i], ts[i]) != words[i])
-      return std::printf("transform fails at %zu\n", i), 1;
+  std::vector<std::uint32_t> back(few);
+  for (std::size_t i = 0; i < few; ++i) back[i] = opt5::apply_transform(reps[i], ts[i]);
+  bench::check("transforms lead back to the words", back, std::span(words).first(few));
   rate("representatives and transforms", ours, plain, few);
 
   ours = bench::best_of(3, [&] {
@@ -114,8 +113,7 @@ int main() {
   plain = bench::best_of(1, [&] {
     for (std::size_t i = 0; i < few; ++i) one[i] = opt5::num_gates(db, opt5::mirror_word(words[i]));
   });
-  for (std::size_t i = 0; i < few; ++i)
-    if (one[i] != gates[i]) return std::printf("gate counts disagree at %zu\n", i), 1;
+  bench::check("minimal gate counts", std::span(gates).first(few), std::span(one).first(few));
   rate("minimal gate counts", ours, plain, few);
 
   ours = bench::best_of(3, [&] {
@@ -123,10 +121,12 @@ int main() {
       opt5::classes_of_words(in.subspan(b, n), std::span(classes).subspan(b, n), catalogue, table);
     });
   });
-  for (std::size_t i = 0; i < few; ++i)
-    if (catalogue.representatives()[classes[i]] !=
-        opt5::npn_representant(db, opt5::mirror_word(words[i])))
-      return std::printf("class indices disagree at %zu\n", i), 1;
+  std::vector<std::uint32_t> of_class(few), walked(few);
+  for (std::size_t i = 0; i < few; ++i) {
+    of_class[i] = catalogue.representatives()[classes[i]];
+    walked[i] = opt5::npn_representant(db, opt5::mirror_word(words[i]));
+  }
+  bench::check("class indices", of_class, walked);
   rate("class indices", ours, plain, few);
 
   // One optimal circuit per call, one thread: wall clock and processor time.
@@ -147,5 +147,5 @@ int main() {
       "%-32s %6.0f ns per call (cpu %4.0f ns)   checked gate count %6.0f ns (cpu %4.0f ns)\n",
       "optimal circuit, one thread", per_call / few * 1e9, cpu_call / few * 1e9,
       per_count / few * 1e9, cpu_count / few * 1e9);
-  return 0;
+  return bench::verdict();
 }

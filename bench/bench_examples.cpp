@@ -2,6 +2,8 @@
 // (tests/reference/families.hpp: one byte per entry, trial division, Euclid,
 // the exhaustive clique search per graph), then our builders alone at the
 // target sizes, and the peak memory of a build beyond its finished table.
+// Every table is checked against the literal one (for clique(8), its part
+// that the literal search covers).
 //
 //   bench_examples           literal sizes of a few seconds each
 //   bench_examples --large   literal sizes of up to about a minute each, and
@@ -13,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -100,21 +103,25 @@ int main(int argc, char** argv) {
   for (const Family& f : families) {
     const unsigned n = large ? f.n_large : f.n;
     const std::string label = std::string(f.name) + "(" + std::to_string(n) + ")";
-    const double ours = bench::best_of(3, [&] { bench::keep(f.ours(n)); });
-    const double literal = bench::best_of(1, [&] { bench::keep(f.literal(n)); });
-    bench::report(label, ours, literal);
+    bench::compare(
+        label, {3, 1}, [&] { return f.ours(n); }, [&] { return f.literal(n); },
+        [](const varnel::FValue& ours, const plain::Table& literal) {
+          return ours == plain::pack(literal);
+        });
   }
   {
     // clique(8) literally takes minutes: time the literal search on the first
-    // 2^22 of its 2^28 graphs and scale by 64.
-    const double ours = bench::best_of(3, [&] { bench::keep(ex::clique(8)); });
+    // 2^22 of its 2^28 graphs and scale by 64; those entries are checked.
+    constexpr std::uint64_t part_size = std::uint64_t{1} << 22;
+    std::optional<varnel::FValue> ours_table;
+    const double ours = bench::best_of(3, [&] { ours_table.emplace(ex::clique(8)); });
+    plain::Table literal(part_size);
     const double part = bench::best_of(1, [&] {
-      std::uint64_t found = 0;
-      for (std::uint64_t i = 0; i < (std::uint64_t{1} << 22); ++i) {
-        found += plain::clique_entry(8, i);
-      }
-      bench::keep(found);
+      for (std::uint64_t i = 0; i < part_size; ++i) literal[i] = plain::clique_entry(8, i);
     });
+    plain::Table first(part_size);
+    for (std::uint64_t i = 0; i < part_size; ++i) first[i] = (*ours_table)[i];
+    bench::check("clique(8), the first 2^22 entries", first, literal);
     bench::report("clique(8), literal scaled from 1/64", ours, part * 64);
   }
 
@@ -129,5 +136,5 @@ int main(int argc, char** argv) {
   time_ours("coprimes", ex::coprimes, 16, 1);
   time_ours("sum_is_prime", ex::sum_is_prime, 15, 3);
   if (large) time_ours("clique", ex::clique, 9, 1);
-  return 0;
+  return bench::verdict();
 }

@@ -27,8 +27,6 @@ bool quiet_check() {
   return g_pending.load(std::memory_order_relaxed);
 }
 
-int g_mismatches = 0;
-
 template <class F>
 void measure(const char* name, int reps, F&& f) {
   using R = decltype(f());
@@ -43,10 +41,7 @@ void measure(const char* name, int reps, F&& f) {
     t_with = std::min(t_with, bench::best_of(1, [&] { with = f(); }));
   }
   varnel::interrupt::set_check(nullptr);
-  if (!(with == without)) {
-    ++g_mismatches;
-    std::printf("MISMATCH %s\n", name);
-  }
+  bench::check(name, with, without);
   std::printf("%-40s checked %9.3f ms  unchecked %9.3f ms  ratio %6.3f  (%llu checks)\n", name,
               t_with * 1e3, t_without * 1e3, t_without / t_with,
               static_cast<unsigned long long>(g_calls.load()));
@@ -68,5 +63,5 @@ int main() {
           [&] { return varnel::certificate_complexity(maj18); });
   measure("certificate_complexity, random 20", 7,
           [&] { return varnel::certificate_complexity(rnd20); });
-  return g_mismatches == 0 ? 0 : 1;
+  return bench::verdict();
 }

@@ -1,12 +1,14 @@
 // The optimal-circuit library: canonicalisation against the walk over all
 // 3,840 transforms, the first-call build of the database against a plain
 // build (std::unordered_map, the table by canonise_circuit_4 on every word),
-// and lookups when the build embeds the chain database.
+// and lookups when the build embeds the chain database. Both sides of every
+// comparison are checked to agree.
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
+#include <span>
 #include <string>
+#include <tuple>
 #include <random>
 #include <unordered_map>
 #include <vector>
@@ -95,26 +97,27 @@ double thread_cpu() {
 void bench_canonicalisation(std::mt19937_64& rng, const opt5::canonisation_table& table) {
   std::vector<std::uint32_t> words(200000);
   for (auto& w : words) w = static_cast<std::uint32_t>(rng());
-  std::uint32_t check = 0;
-  for (std::size_t i = 0; i < 2000; ++i)
-    check |= opt5::get_representant(words[i], table) ^ plain::npn_walk(words[i]);
-  if (check != 0) {
-    std::printf("MISMATCH between the canonicaliser and the walk\n");
-    std::exit(1);
+  std::vector<std::uint32_t> ours_first, walk_first;
+  for (std::size_t i = 0; i < 2000; ++i) {
+    ours_first.push_back(opt5::get_representant(words[i], table));
+    walk_first.push_back(plain::npn_walk(words[i]));
   }
+  bench::check("representative of 2000 random words, one by one", ours_first, walk_first);
   // The short run of ours is repeated more often: on a shared machine a
-  // single preemption distorts a 10 ms run more than a 1 s one.
-  const double ours = bench::best_of(15, [&] {
-    std::uint32_t acc = 0;
-    for (auto w : words) acc += opt5::get_representant(w, table);
-    bench::keep(acc);
-  });
-  const double walk = bench::best_of(3, [&] {
-    std::uint32_t acc = 0;
-    for (auto w : words) acc += plain::npn_walk(w);
-    bench::keep(acc);
-  });
-  bench::report("representative, 200k random words", ours, walk);
+  // single preemption distorts a 10 ms run more than a 1 s one. Both sides
+  // sum the representatives.
+  bench::compare(
+      "representative, 200k random words", {15, 3},
+      [&] {
+        std::uint32_t acc = 0;
+        for (auto w : words) acc += opt5::get_representant(w, table);
+        return acc;
+      },
+      [&] {
+        std::uint32_t acc = 0;
+        for (auto w : words) acc += plain::npn_walk(w);
+        return acc;
+      });
   std::vector<std::uint32_t> many(10000000);
   for (auto& w : many) w = static_cast<std::uint32_t>(rng());
   const double t_rep = bench::best_of(3, [&] {
@@ -167,10 +170,21 @@ void bench_first_call(std::mt19937_64& rng) {
         static_cast<double>(sizeof(opt5::canonisation_table)) / 1048576.0,
         static_cast<double>(rss1 - rss0) / 1048576.0);
   }
+  // Both builds are checked to agree in the number of keys and in what the
+  // plain build fills of the canonisation table: the representatives, the
+  // move region and the defined tableau entries.
   auto plain_table = std::make_unique<opt5::canonisation_table>();
+  auto built = [](const opt5::canonisation_table& t) {
+    return std::tuple(std::span(t.representative), std::span(t.move),
+                      std::span(t.tableau).first(16), std::span(t.tableau).subspan(512, 16));
+  };
   bench::compare(
-      "first call: parse + table", 3, [&] { bench::keep(opt5::make_wrapper(file)); },
-      [&] { bench::keep(plain_build(file, *plain_table)); });
+      "first call: parse + table", 3, [&] { return opt5::make_wrapper(file); },
+      [&] { return plain_build(file, *plain_table); },
+      [&](const std::unique_ptr<opt5::wrapper>& db, std::size_t keys) {
+        return bench::agree(db->chains.size(), keys) &&
+               bench::agree(built(*db->table), built(*plain_table));
+      });
   const double t_table = bench::best_of(5, [&] { opt5::prepare_table(*plain_table); });
   std::printf("  of which the canonisation table: %.1f ms\n", 1e3 * t_table);
 }
@@ -191,13 +205,13 @@ void bench_lookup(std::mt19937_64& rng) {
       [&] {
         std::uint32_t acc = 0;
         for (auto w : queries) acc += opt5::num_gates(*db, w);
-        bench::keep(acc);
+        return acc;
       },
       [&] {
         // Brute-force representative and a hash lookup, no check.
         std::uint32_t acc = 0;
         for (auto w : queries) acc += plain_map.at(plain::npn_walk(w)).length;
-        bench::keep(acc);
+        return acc;
       });
 }
 
@@ -217,5 +231,5 @@ int main(int argc, char** argv) {
   if (wanted("canon")) bench_canonicalisation(rng, *table);
   if (wanted("load")) bench_first_call(rng);
   if (wanted("lookup")) bench_lookup(rng);
-  return 0;
+  return bench::verdict();
 }
