@@ -9,6 +9,7 @@ import numpy as np
 
 from varnel import Varnel
 
+import peers
 from peers import best as _best
 
 
@@ -39,21 +40,20 @@ def main():
     rng = np.random.default_rng(24)
     table = rng.random(1 << n) < 0.5
     v = Varnel(table)
-    ok = True
     print(f"== influence, n = {n} (random), one thread")
     for var in (0, 5, 12, 23):
         ours = best(lambda: v.influence(var))
         peer = best(lambda: numpy_influence(table, n, var), reps=3)
-        ok &= np.float32(v.influence(var)) == numpy_influence(table, n, var)
+        got, want = np.float32(v.influence(var)), numpy_influence(table, n, var)
+        peers.check(f"influence({var})", got.tobytes() == want.tobytes(), f"{got} {want}")
         line(f"influence({var})", ours, peer)
     ours = best(lambda: v.total_influence())
     peer = best(lambda: numpy_total_influence(table, n), reps=2)
-    ok &= np.float32(v.total_influence()) == numpy_total_influence(table, n)
+    got, want = np.float32(v.total_influence()), numpy_total_influence(table, n)
+    peers.check("total_influence", got.tobytes() == want.tobytes(), f"{got} {want}")
     line("total_influence", ours, peer)
-    if not ok:
-        print("MISMATCH influence")
-        sys.exit(1)
+    return peers.verdict()
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

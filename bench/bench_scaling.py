@@ -1,7 +1,8 @@
 """1 -> 2 thread scaling of every measure that runs on the pool, through the
 module: each measure is timed in a child process with RAYON_NUM_THREADS=1 and
 again with 2, on the same table, with the machine's load beside each line
-(other processes on the machine take cores from the two-thread run)."""
+(other processes on the machine take cores from the two-thread run). The two
+runs' results are checked to be the same."""
 import json
 import os
 import sys
@@ -29,8 +30,13 @@ def child(measure, n, kind):
     else:
         v = peers.to_varnel(peers.random_bits(n, 7 + n))
     fn = getattr(v, measure)
-    t = peers.best(fn, reps=3)
-    print(json.dumps({"t": t, "load": peers.load()}))
+    last = {}
+
+    def run():
+        last["value"] = fn()
+
+    t = peers.best(run, reps=3)
+    print(json.dumps({"t": t, "value": last["value"], "load": peers.load()}))
 
 
 def main():
@@ -38,13 +44,16 @@ def main():
     for measure, n, kind in CASES:
         one = peers.in_child(1, __file__, [measure, n, kind])
         two = peers.in_child(2, __file__, [measure, n, kind])
+        peers.check(f"{measure} n={n} {kind} on 1 and 2 threads", one["value"] == two["value"],
+                    f"{one['value']} {two['value']}")
         print(f"{measure + ' n=' + str(n) + ' ' + kind:<38} 1 thread {one['t']*1e3:9.1f} ms"
               f"  2 threads {two['t']*1e3:9.1f} ms  scaling {one['t']/two['t']:4.2f}x"
               f"  (load {one['load']:.1f} / {two['load']:.1f} on {os.cpu_count()} cores)", flush=True)
+    return peers.verdict()
 
 
 if __name__ == "__main__":
     if os.environ.get("VARNEL_BENCH_CHILD"):
         child(sys.argv[1], int(sys.argv[2]), sys.argv[3])
     else:
-        main()
+        sys.exit(main())

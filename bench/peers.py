@@ -21,6 +21,29 @@ def best(f, reps=3):
     return t
 
 
+_checks = {"made": 0, "failed": 0}
+
+
+def check(name, ok, detail=""):
+    """Counts one check that our result agrees with the peer's; prints a
+    MISMATCH line when it does not. Returns ok."""
+    _checks["made"] += 1
+    if not ok:
+        _checks["failed"] += 1
+        print(f"MISMATCH {name}{': ' + str(detail) if detail else ''}", flush=True)
+    return ok
+
+
+def verdict():
+    """Prints how many checks were made; the exit status of the benchmark
+    (non-zero when any of them failed)."""
+    if _checks["failed"]:
+        print(f"{_checks['failed']} MISMATCHES in {_checks['made']} checks")
+        return 1
+    print(f"all {_checks['made']} checks agree")
+    return 0
+
+
 def load():
     with open("/proc/loadavg") as fh:
         return float(fh.read().split()[0])
