@@ -173,10 +173,17 @@ test-leaks: build/leaks/build.ninja
 build/bench/build.ninja: $(CHAINS) | deps
 	meson setup $(call reconf,build/bench) build/bench -Dmodule=false -Dbench=true -Dbuildtype=release
 
+# Every benchmark runs; the target fails when any of them found a disagreement.
 bench: build/bench/build.ninja install
 	ninja -C build/bench
-	@for b in build/bench/bench/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b"; fi; done
-	@for b in bench/bench_*.py; do [ -f "$$b" ] && $(VPY) "$$b"; done
+	@failed=""; \
+	for b in build/bench/bench/bench_*; do \
+	  if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || failed="$$failed $$b"; fi; \
+	done; \
+	for b in bench/bench_*.py; do \
+	  if [ -f "$$b" ]; then $(VPY) "$$b" || failed="$$failed $$b"; fi; \
+	done; \
+	if [ -n "$$failed" ]; then echo "benchmarks that failed:$$failed"; exit 1; fi
 
 # The chain database: generated here (about 40 minutes on two threads, about
 # 4 GiB at its peak), checkpointed per level in build/chaingen-work so a
