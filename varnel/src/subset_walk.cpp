@@ -125,7 +125,7 @@ constexpr std::uint64_t kMaxLayoutWords = std::uint64_t{1} << 18;
 
 // Walks the subsets depth first (S, then S + {v} for every v above max S).
 // A node keeps its distinct forms when they are few against its 2^|S|
-// assignments; its children are then refined from them (work proportional
+// assignments (at most half); its children are then refined from them (work proportional
 // to the forms). Otherwise children are computed from the node's layout of
 // the table: S + {v} needs only v's column moved to the row side, one
 // exchange of two index bits (nothing when v is the top column already).
@@ -165,9 +165,11 @@ struct Walker {
     return ws;
   }
 
-  // Forms are worth keeping when at most one assignment in eight brings a new one.
+  // Forms are worth keeping when at most one assignment in two brings a new
+  // one: refining a child from them moves and tallies about that share of
+  // the bits that computing it from a layout does.
   static bool worth_keeping(std::uint64_t forms, unsigned size) {
-    return size < 64 && forms * 8 <= (std::uint64_t{1} << size);
+    return size < 64 && forms * 2 <= (std::uint64_t{1} << size);
   }
 
   // Whether the node is known and nothing about it needs computing.

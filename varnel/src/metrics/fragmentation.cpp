@@ -2,6 +2,7 @@
 // sharing work between subsets (see fragmentation.hpp for the route).
 #include "metrics/fragmentation.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cmath>
@@ -160,7 +161,10 @@ class SubsetEntropies {
         (i % 32 == 0 ? sample : rest).push_back(masks[i]);
       for_each(sample, visit);
       if (testing && mostly_few()) testing = false;
-      computing = testing || worth_completing(tested.load(), found.load());
+      std::uint64_t below = 0;
+      for (unsigned j = low; j < k; ++j) below += binomial(n_, j);
+      computing = testing || worth_completing(tested.load(), found.load(), sample.size(),
+                                              masks.size(), below);
       for_each(rest, visit);
       if (testing && mostly_few()) testing = false;
       routes_.computed += tested.load();
@@ -213,11 +217,18 @@ class SubsetEntropies {
     });
   }
 
-  // Whether a level is worth computing in full when `found` of the `tested`
-  // subsets of its sample have all-distinct forms: each one spares the
-  // computing of its subsets below.
-  static bool worth_completing(std::uint64_t tested, std::uint64_t found) {
-    return tested > 0 && 4 * found >= tested;
+  // Whether the rest of a level is worth computing when `found` of the
+  // `tested` subsets of its sample of `sampled` have all-distinct forms:
+  // the share of all-distinct subsets grows down the levels, so those found
+  // would spare the computing of about twice their share of the `below`
+  // subsets of the lower levels, against the level's untested candidates.
+  static bool worth_completing(std::uint64_t tested, std::uint64_t found, std::uint64_t sampled,
+                               std::uint64_t level_size, std::uint64_t below) {
+    if (found == 0 || sampled == 0) return false;
+    const double share = static_cast<double>(found) / static_cast<double>(tested);
+    const double candidates = static_cast<double>(level_size) * static_cast<double>(tested) /
+                              static_cast<double>(sampled);
+    return std::min(1.0, 2.0 * share) * static_cast<double>(below) >= candidates;
   }
 
   bool has_distinct_superset(VarMask s) const {
