@@ -161,10 +161,16 @@ class SubsetEntropies {
         (i % 32 == 0 ? sample : rest).push_back(masks[i]);
       for_each(sample, visit);
       if (testing && mostly_few()) testing = false;
-      std::uint64_t below = 0;
-      for (unsigned j = low; j < k; ++j) below += binomial(n_, j);
-      computing = testing || worth_completing(tested.load(), found.load(), sample.size(),
-                                              masks.size(), below);
+      // The work below that all-distinct subsets may spare: the target
+      // level's, or every lower level's.
+      double wanted = 0;
+      for (unsigned j = low; j < k; ++j) {
+        if (!compute_low || j == low) {
+          wanted += static_cast<double>(binomial(n_, j)) * node_cost(n_, j);
+        }
+      }
+      computing = testing || worth_completing(k, tested.load(), found.load(), sample.size(),
+                                              masks.size(), wanted);
       for_each(rest, visit);
       if (testing && mostly_few()) testing = false;
       routes_.computed += tested.load();
@@ -217,18 +223,19 @@ class SubsetEntropies {
     });
   }
 
-  // Whether the rest of a level is worth computing when `found` of the
+  // Whether the rest of level k is worth computing when `found` of the
   // `tested` subsets of its sample of `sampled` have all-distinct forms:
   // the share of all-distinct subsets grows down the levels, so those found
-  // would spare the computing of about twice their share of the `below`
-  // subsets of the lower levels, against the level's untested candidates.
-  static bool worth_completing(std::uint64_t tested, std::uint64_t found, std::uint64_t sampled,
-                               std::uint64_t level_size, std::uint64_t below) {
+  // would spare about twice their share of the work on the lower levels that
+  // are wanted (`wanted`, in node_cost units), against the level's untested
+  // candidates.
+  bool worth_completing(unsigned k, std::uint64_t tested, std::uint64_t found,
+                        std::uint64_t sampled, std::uint64_t level_size, double wanted) const {
     if (found == 0 || sampled == 0) return false;
     const double share = static_cast<double>(found) / static_cast<double>(tested);
     const double candidates = static_cast<double>(level_size) * static_cast<double>(tested) /
                               static_cast<double>(sampled);
-    return std::min(1.0, 2.0 * share) * static_cast<double>(below) >= candidates;
+    return std::min(1.0, 2.0 * share) * wanted >= candidates * node_cost(n_, k);
   }
 
   bool has_distinct_superset(VarMask s) const {
