@@ -364,15 +364,34 @@ void swap_index_bits(std::span<const std::uint64_t> src, unsigned n, unsigned a,
       }
     }
   } else {
-    // Words whose word-index bits a and b differ trade places.
+    // Words whose word-index bits a and b differ trade places: in each
+    // block of 2^(b-5) words, the runs of 2^(a-6) words at offsets lo and hi.
     const std::uint64_t lo = std::uint64_t{1} << (a - 6), hi = std::uint64_t{1} << (b - 6);
     for (std::uint64_t top = 0; top < words; top += 2 * hi) {
-      for (std::uint64_t mid = top; mid < top + hi; mid += 2 * lo) {
-        for (std::uint64_t w = mid; w < mid + lo; ++w) {
-          to[w] = from[w];
-          to[w | lo] = from[w | hi];
-          to[w | hi] = from[w | lo];
-          to[w | lo | hi] = from[w | lo | hi];
+      const std::uint64_t* low_half = from + top;
+      const std::uint64_t* high_half = from + top + hi;
+      std::uint64_t* out_low = to + top;
+      std::uint64_t* out_high = to + top + hi;
+      if (lo == 1) {
+        // Pairs of words: (l0, l1) and (h0, h1) become (l0, h0) and (l1, h1).
+        for (std::uint64_t x = 0; x < hi; x += 2) {
+          const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(low_half + x));
+          const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(high_half + x));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out_low + x), _mm_unpacklo_epi64(l, h));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out_high + x), _mm_unpackhi_epi64(l, h));
+        }
+        continue;
+      }
+      for (std::uint64_t x = 0; x < hi; x += 2 * lo) {
+        for (std::uint64_t j = x; j < x + lo; j += 2) {
+          const __m128i l0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(low_half + j));
+          const __m128i l1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(low_half + j + lo));
+          const __m128i h0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(high_half + j));
+          const __m128i h1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(high_half + j + lo));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out_low + j), l0);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out_low + j + lo), h0);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out_high + j), l1);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out_high + j + lo), h1);
         }
       }
     }

@@ -85,9 +85,19 @@ void keep_distinct(const RowList& rows, const RowTallier& tally, Forms& forms) {
   forms.counts.assign(tally.counts.begin(), tally.counts.end());
 }
 
-// The forms of S + {v} from those of S: cofactors of each form on v,
-// weighted by its count.
-void refine(const Forms& parent, unsigned v, Forms& child, std::vector<std::uint64_t>& scratch,
+// Forms are worth keeping when at most one assignment in two brings a new
+// one: refining a child from them moves and tallies about that share of the
+// bits that computing it from a layout does.
+bool worth_keeping(std::uint64_t forms, unsigned size) {
+  return size < 64 && forms * 2 <= (std::uint64_t{1} << size);
+}
+
+// The stats of S + {v} (k = |S| + 1 fixed variables) from the forms of S:
+// cofactors of each form on v, weighted by its count. When `want` (the
+// child has children of its own) and its forms are worth keeping, they are
+// kept in `child` and the result is true.
+bool refine(const Forms& parent, unsigned v, unsigned k, bool with_entropy, bool want,
+            Forms& child, FormStats& stats, std::vector<std::uint64_t>& scratch,
             RowTallier& tally) {
   const unsigned m = parent.col_bits;
   const unsigned t = parent.column[v];
@@ -102,11 +112,15 @@ void refine(const Forms& parent, unsigned v, Forms& child, std::vector<std::uint
   }
   // Candidate 2i + b is cofactor b of parent form i, weighing its count.
   const RowList candidates{scratch.data(), 2 * count, cm, false};
-  tally.run(candidates, RowWeights{parent.counts.data(), 1});
+  tally.run(candidates, RowWeights{parent.counts.data(), 1},
+            want ? RowOrder::first_seen : RowOrder::counts_only);
+  stats = tally.stats(k, with_entropy);
+  if (!want || !worth_keeping(tally.counts.size(), k)) return false;
   keep_distinct(candidates, tally, child);
   for (unsigned u = 0; u < 64; ++u) {
     child.column[u] = parent.column[u] > t ? parent.column[u] - 1 : parent.column[u];
   }
+  return true;
 }
 
 // The table laid out for counting the forms of one node S (see
@@ -163,13 +177,6 @@ struct Walker {
       root.valid = true;
     }
     return ws;
-  }
-
-  // Forms are worth keeping when at most one assignment in two brings a new
-  // one: refining a child from them moves and tallies about that share of
-  // the bits that computing it from a layout does.
-  static bool worth_keeping(std::uint64_t forms, unsigned size) {
-    return size < 64 && forms * 2 <= (std::uint64_t{1} << size);
   }
 
   // Whether the node is known and nothing about it needs computing.
@@ -255,9 +262,8 @@ struct Walker {
       if (skip(child_mask, size + 1, has_children)) {
         kept = false;
       } else if (node != nullptr) {
-        refine(*node, v, child, ws.scratch, ws.tally);
-        out[child_mask] = stats_of_counts(child.counts, size + 1, with_entropy);
-        kept = worth_keeping(child.counts.size(), size + 1);
+        kept = refine(*node, v, size + 1, with_entropy, has_children, child, out[child_mask],
+                      ws.scratch, ws.tally);
       } else {
         // The parent's layout is worth making when it may serve a sibling too.
         kept = direct(child_mask, size + 1, child, ws, has_children, v + 1 < n);
