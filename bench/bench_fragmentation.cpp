@@ -3,7 +3,9 @@
 // assignment in a hash map; levels of n >= 10 summed on the pool), with the
 // same threads in the same run. Also: the route's counts, the older route
 // (subset_stats over every subset), structured functions, single levels,
-// and n = 20, where the literal run is estimated from a sample of subsets.
+// and n = 20, where the literal run is estimated from a sample of subsets;
+// last, the worst cases found (families against a random function of the
+// same n; `--worst` runs that section alone, `--worst --quick` at n = 16).
 #include <sys/resource.h>
 #include <time.h>
 

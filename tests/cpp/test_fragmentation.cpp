@@ -169,9 +169,9 @@ TEST(Fragmentation, HardShapesMatchDirectComputation) {
   using plain::Shape;
   std::mt19937_64 rng(2027);
   for (unsigned n : {12u, 14u}) {
-    for (Shape shape : {Shape::xor_of_halves, Shape::xor_of_thirds, Shape::unbalanced_xor,
-                        Shape::parity_and_random, Shape::symmetric, Shape::triangle,
-                        Shape::half_junta}) {
+    for (Shape shape :
+         {Shape::xor_of_halves, Shape::xor_of_thirds, Shape::unbalanced_xor,
+          Shape::parity_and_random, Shape::symmetric, Shape::triangle, Shape::half_junta}) {
       const FValue f = plain::pack(plain::shaped_table(n, shape, rng));
       SCOPED_TRACE("n=" + std::to_string(n) + " shape=" + std::to_string(static_cast<int>(shape)));
       std::vector<varnel::FormStats> direct(std::size_t{1} << n);

@@ -145,7 +145,8 @@ inline Table shaped_table(unsigned n, Shape shape, std::mt19937_64& rng) {
       const unsigned first = n >= 6 ? 3 : 0;
       const unsigned count = n >= 6 ? n / 2 : n;
       const Table g = random_table(count, rng);
-      for (std::size_t x = 0; x < size; ++x) t[x] = g[(x >> first) & ((std::size_t{1} << count) - 1)];
+      for (std::size_t x = 0; x < size; ++x)
+        t[x] = g[(x >> first) & ((std::size_t{1} << count) - 1)];
       return t;
     }
   }

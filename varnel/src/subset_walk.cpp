@@ -96,9 +96,8 @@ bool worth_keeping(std::uint64_t forms, unsigned size) {
 // cofactors of each form on v, weighted by its count. When `want` (the
 // child has children of its own) and its forms are worth keeping, they are
 // kept in `child` and the result is true.
-bool refine(const Forms& parent, unsigned v, unsigned k, bool with_entropy, bool want,
-            Forms& child, FormStats& stats, std::vector<std::uint64_t>& scratch,
-            RowTallier& tally) {
+bool refine(const Forms& parent, unsigned v, unsigned k, bool with_entropy, bool want, Forms& child,
+            FormStats& stats, std::vector<std::uint64_t>& scratch, RowTallier& tally) {
   const unsigned m = parent.col_bits;
   const unsigned t = parent.column[v];
   const unsigned cm = m - 1;
@@ -139,10 +138,11 @@ constexpr std::uint64_t kMaxLayoutWords = std::uint64_t{1} << 18;
 
 // Walks the subsets depth first (S, then S + {v} for every v above max S).
 // A node keeps its distinct forms when they are few against its 2^|S|
-// assignments (at most half); its children are then refined from them (work proportional
-// to the forms). Otherwise children are computed from the node's layout of
-// the table: S + {v} needs only v's column moved to the row side, one
-// exchange of two index bits (nothing when v is the top column already).
+// assignments (at most half); its children are then refined from them (work
+// proportional to the forms). Otherwise children are computed from the
+// node's layout of the table: S + {v} needs only v's column moved to the row
+// side, one exchange of two index bits (nothing when v is the top column
+// already).
 // Nodes flagged in `known` (when given) already hold their stats and are
 // passed over, unless their forms are wanted for refining their children.
 struct Walker {

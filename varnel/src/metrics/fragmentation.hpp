@@ -44,12 +44,13 @@
 // A random function of 20 variables needs about 22,000 of its 2^20 subsets
 // computed (subsets that leave at most five variables free have their forms
 // counted as keys of up to 32 bits, row_tally.hpp); the exclusive or of
-// random functions of the two halves about 135,000, with 670,000 implied. A single level (fragmentation_k)
-// takes the cheapest of three routes by estimates from samples of it and of
-// the levels below: each subset from the table, the search of step 2 down to
-// the level, or the refining walk over every level up to it. Every route
-// gives the entropy bit for bit equal to form_stats(f, S), so the results do
-// not depend on the route or the pool.
+// random functions of the two halves about 135,000, with 670,000 implied.
+// A single level (fragmentation_k) takes the cheapest of three routes by
+// estimates from samples of it and of the levels below: each subset from
+// the table, the search of step 2 down to the level, or the refining walk
+// over every level up to it. Every route gives the entropy bit for bit equal
+// to form_stats(f, S), so the results do not depend on the route or the
+// pool.
 #pragma once
 
 #include <cstdint>
