@@ -130,6 +130,8 @@ void worst_cases(bool quick) {
       {"xor of halves", Shape::xor_of_halves},
       {"xor of three parts", Shape::xor_of_thirds},
       {"unbalanced xor (2n/5 | 3n/5)", Shape::unbalanced_xor},
+      {"sparse (ones 1 in 16)", Shape::sparse},
+      {"sparse (ones 1 in 256)", Shape::very_sparse},
   };
   std::printf("worst cases (all_subset_stats, processor time, ratio to random of the same n):\n");
   for (unsigned n : {16u, 20u}) {

@@ -161,17 +161,17 @@ TEST(Fragmentation, SubsetEntropiesMatchDirectComputation) {
 }
 
 // Functions whose forms repeat only on larger subsets (exclusive ors of
-// functions of disjoint parts, a triangle in a graph) or where pairs already
-// show it (symmetric, parity of some variables, dummies): every subset's
-// stats by the profile's route, and every level by each of fragmentation_k's
-// routes, equal form_stats subset by subset.
+// functions of disjoint parts, a triangle in a graph, sparse functions) or
+// where pairs already show it (symmetric, parity of some variables,
+// dummies): every subset's stats by the profile's route, and every level by
+// each of fragmentation_k's routes, equal form_stats subset by subset.
 TEST(Fragmentation, HardShapesMatchDirectComputation) {
   using plain::Shape;
   std::mt19937_64 rng(2027);
   for (unsigned n : {12u, 14u}) {
-    for (Shape shape :
-         {Shape::xor_of_halves, Shape::xor_of_thirds, Shape::unbalanced_xor,
-          Shape::parity_and_random, Shape::symmetric, Shape::triangle, Shape::half_junta}) {
+    for (Shape shape : {Shape::xor_of_halves, Shape::xor_of_thirds, Shape::unbalanced_xor,
+                        Shape::parity_and_random, Shape::symmetric, Shape::triangle,
+                        Shape::half_junta, Shape::sparse, Shape::very_sparse}) {
       const FValue f = plain::pack(plain::shaped_table(n, shape, rng));
       SCOPED_TRACE("n=" + std::to_string(n) + " shape=" + std::to_string(static_cast<int>(shape)));
       std::vector<varnel::FormStats> direct(std::size_t{1} << n);

@@ -44,6 +44,8 @@ enum class Shape {
   symmetric,          // a random value for each weight of the input
   triangle,           // a triangle in the graph of the first n edges of the smallest K_v
   half_junta,         // a random function of variables 3 .. 3 + n/2 - 1 (fewer for n < 6)
+  sparse,             // each entry 1 with probability 1/16
+  very_sparse,        // each entry 1 with probability 1/256
 };
 
 /// The exclusive or of random functions of consecutive blocks of variables
@@ -140,6 +142,12 @@ inline Table shaped_table(unsigned n, Shape shape, std::mt19937_64& rng) {
     }
     case Shape::triangle:
       for (std::size_t x = 0; x < size; ++x) t[x] = has_triangle(x, n);
+      return t;
+    case Shape::sparse:
+      for (auto& e : t) e = rng() % 16 == 0;
+      return t;
+    case Shape::very_sparse:
+      for (auto& e : t) e = rng() % 256 == 0;
       return t;
     case Shape::half_junta: {
       const unsigned first = n >= 6 ? 3 : 0;
