@@ -3,11 +3,14 @@
 // assignment in a hash map; levels of n >= 10 summed on the pool), with the
 // same threads in the same run. Also: the route's counts, the older route
 // (subset_stats over every subset), structured functions, single levels,
-// and n = 20, where the literal run is estimated from a sample of subsets.
+// and n = 20, where the literal run is estimated from a sample of subsets;
+// last, the worst cases found (families against a random function of the
+// same n; `--worst` runs that section alone, `--worst --quick` at n = 16).
 // Every pair of results is checked: our routes against each other bit for
 // bit, ours against the literal entropies within the tolerance of their
 // order of addition (literal_tolerance).
 #include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
 #include <bit>
@@ -23,6 +26,7 @@
 #include "metrics/fragmentation.hpp"
 #include "pool.hpp"
 #include "subset_walk.hpp"
+#include "toolkit.hpp"
 
 namespace {
 
@@ -129,10 +133,76 @@ void against_literal(const std::string& label, const plain::Table& t, int reps) 
               worst);
 }
 
+// ---------------------------------------------------------------------------
+// Worst cases: families of functions whose forms repeat in ways that no pair
+// of variables shows. Per family, the processor time of every subset's
+// stats (all_subset_stats, on the pool) and its ratio to a random function
+// of the same n, with the route counts; every family's stats are checked
+// against form_stats on a seeded sample of subsets.
+
+double cpu_process_seconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+void worst_cases(bool quick) {
+  using plain::Shape;
+  struct Family {
+    const char* name;
+    Shape shape;
+  };
+  static constexpr Family families[] = {
+      {"random", Shape::random},
+      {"majority", Shape::majority},
+      {"random of n/2 of the variables", Shape::half_junta},
+      {"parity(half) and random(half)", Shape::parity_and_random},
+      {"random symmetric", Shape::symmetric},
+      {"triangle in a graph", Shape::triangle},
+      {"xor of halves", Shape::xor_of_halves},
+      {"xor of three parts", Shape::xor_of_thirds},
+      {"unbalanced xor (2n/5 | 3n/5)", Shape::unbalanced_xor},
+      {"sparse (ones 1 in 16)", Shape::sparse},
+      {"sparse (ones 1 in 256)", Shape::very_sparse},
+  };
+  std::printf("worst cases (all_subset_stats, processor time, ratio to random of the same n):\n");
+  for (unsigned n : {16u, 20u}) {
+    if (quick && n > 16) continue;
+    std::mt19937_64 rng(2026 + n);
+    double random_cpu = 0;
+    for (const Family& family : families) {
+      const varnel::FValue f = plain::pack(plain::shaped_table(n, family.shape, rng));
+      varnel::SubsetRoutes r;
+      const double c0 = cpu_process_seconds();
+      const std::vector<varnel::FormStats> stats = varnel::all_subset_stats(f, true, &r);
+      const double cpu = cpu_process_seconds() - c0;
+      if (family.shape == Shape::random) random_cpu = cpu;
+      for (int i = 0; i < 512; ++i) {
+        const varnel::VarMask m = rng() & varnel::all_vars(n);
+        const varnel::FormStats direct = varnel::form_stats(f, m);
+        const std::string what = std::string(family.name) + " mask " + std::to_string(m);
+        bench::check(what + " forms", stats[m].forms, direct.forms);
+        bench::check(what + " entropy", stats[m].entropy, direct.entropy);
+      }
+      std::printf(
+          "  n=%u %-32s %8.2f s CPU  %5.2fx random  computed %7llu implied %8llu walked %8llu"
+          "  (load %s)\n",
+          n, family.name, cpu, cpu / random_cpu, static_cast<unsigned long long>(r.computed),
+          static_cast<unsigned long long>(r.implied), static_cast<unsigned long long>(r.walked),
+          load_average().c_str());
+      std::fflush(stdout);
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const bool quick = argc > 1 && std::string(argv[1]) == "--quick";
+  if (argc > 1 && std::string(argv[1]) == "--worst") {
+    worst_cases(argc > 2 && std::string(argv[2]) == "--quick");
+    return bench::verdict();
+  }
   std::mt19937_64 rng(42);
   std::printf("threads %u, load average %s\n", varnel::pool::num_threads(), load_average().c_str());
 
@@ -231,6 +301,7 @@ int main(int argc, char** argv) {
       }
     }
   }
+  worst_cases(quick);
   std::printf("load average at the end %s\n", load_average().c_str());
   return bench::verdict();
 }

@@ -160,6 +160,60 @@ TEST(Fragmentation, SubsetEntropiesMatchDirectComputation) {
   }
 }
 
+// Functions whose forms repeat only on larger subsets (exclusive ors of
+// functions of disjoint parts, a triangle in a graph, sparse functions) or
+// where pairs already show it (symmetric, parity of some variables,
+// dummies): every subset's stats by the profile's route, and every level by
+// each of fragmentation_k's routes, equal form_stats subset by subset.
+TEST(Fragmentation, HardShapesMatchDirectComputation) {
+  using plain::Shape;
+  std::mt19937_64 rng(2027);
+  for (unsigned n : {12u, 14u}) {
+    for (Shape shape : {Shape::xor_of_halves, Shape::xor_of_thirds, Shape::unbalanced_xor,
+                        Shape::parity_and_random, Shape::symmetric, Shape::triangle,
+                        Shape::half_junta, Shape::sparse, Shape::very_sparse}) {
+      const FValue f = plain::pack(plain::shaped_table(n, shape, rng));
+      SCOPED_TRACE("n=" + std::to_string(n) + " shape=" + std::to_string(static_cast<int>(shape)));
+      std::vector<varnel::FormStats> direct(std::size_t{1} << n);
+      for (VarMask m = 0; m < direct.size(); ++m) direct[m] = varnel::form_stats(f, m);
+      for (bool parallel : {false, true}) {
+        const auto all = varnel::all_subset_stats(f, parallel);
+        for (VarMask m = 0; m < all.size(); ++m) {
+          ASSERT_EQ(all[m].forms, direct[m].forms) << "mask=" << m;
+          ASSERT_EQ(float_bits(all[m].entropy), float_bits(direct[m].entropy)) << "mask=" << m;
+        }
+      }
+      for (unsigned k = 3; k + 2 <= n; k += n == 12 ? 1 : 3) {
+        const auto masks = varnel::level_masks(n, k);
+        for (auto route : {varnel::LevelRoute::automatic, varnel::LevelRoute::from_above}) {
+          const auto h = varnel::level_entropies(f, k, true, route);
+          for (std::size_t i = 0; i < masks.size(); ++i) {
+            ASSERT_EQ(float_bits(h[i]), float_bits(direct[masks[i]].entropy))
+                << "k=" << k << " mask=" << masks[i] << " route=" << static_cast<int>(route);
+          }
+        }
+      }
+    }
+  }
+}
+
+// The all-distinct subsets of an exclusive or of functions of two halves lie
+// well below the highest levels; the profile's route finds most of them from
+// their supersets rather than computing each.
+TEST(Fragmentation, FindsAllDistinctSubsetsBelowRepeatingLevels) {
+  std::mt19937_64 rng(4);
+  const unsigned n = 16;
+  const FValue f = plain::pack(plain::shaped_table(n, plain::Shape::xor_of_halves, rng));
+  varnel::SubsetRoutes routes;
+  const auto all = varnel::all_subset_stats(f, true, &routes);
+  std::uint64_t distinct = 0;
+  for (VarMask m = 0; m < all.size(); ++m) {
+    distinct += all[m].forms == std::uint64_t{1} << std::popcount(m);
+  }
+  EXPECT_GT(distinct, all.size() / 4);
+  EXPECT_GT(routes.implied, distinct / 2);
+}
+
 // The refining walk over a table of which some entries are given: any
 // pattern of given entries leaves every subset with its own stats.
 TEST(Fragmentation, WalkCompletesPartlyKnownStats) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <bit>
 #include <cmath>
+#include <mutex>
 #include <vector>
 
 namespace varnel {
@@ -15,6 +16,28 @@ void add_terms(float& acc, std::uint64_t c, std::uint64_t times, float total) {
   const float p = static_cast<float>(c) / total;
   const float term = std::log2(p) * p;
   for (std::uint64_t r = 0; r < times; ++r) acc = acc + term;
+}
+
+// Tables are kept for totals up to 2^kMaxRunLog2 (4 MiB at the largest).
+constexpr unsigned kMaxRunLog2 = 20;
+
+// The accumulator after adding the term of count 1 r times from -0.0, for
+// r = 0 .. 2^k: the start of most sums (unit counts come first), read from a
+// table made once per k and process.
+float unit_run(unsigned k, std::uint64_t r) {
+  static std::once_flag made[kMaxRunLog2 + 1];
+  static std::vector<float> runs[kMaxRunLog2 + 1];
+  std::call_once(made[k], [k] {
+    const std::uint64_t size = std::uint64_t{1} << k;
+    const float total = std::ldexp(1.0f, static_cast<int>(k));
+    const float term = std::log2(1.0f / total) * (1.0f / total);
+    std::vector<float>& run = runs[k];
+    run.resize(size + 1);
+    float acc = -0.0f;
+    run[0] = acc;
+    for (std::uint64_t i = 1; i <= size; ++i) run[i] = acc = acc + term;
+  });
+  return runs[k][r];
 }
 
 }  // namespace
@@ -36,7 +59,12 @@ float entropy_from_counts(std::span<const std::uint64_t> counts, unsigned total_
   }
   std::sort(large.begin(), large.end());
   float acc = -0.0f;
-  for (std::uint64_t c = 1; c < small_max; ++c) {
+  std::uint64_t c = 1;
+  if (total_log2 <= kMaxRunLog2 && small_max > 1 && small[1] > 1) {
+    acc = unit_run(total_log2, small[1]);
+    c = 2;
+  }
+  for (; c < small_max; ++c) {
     if (small[c] != 0) add_terms(acc, c, small[c], total);
   }
   for (std::size_t i = 0; i < large.size();) {

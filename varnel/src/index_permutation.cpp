@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "error.hpp"
@@ -334,6 +335,68 @@ void gather_exchange(std::span<const std::uint64_t> src, unsigned word_bits,
 }
 
 }  // namespace
+
+void swap_index_bits(std::span<const std::uint64_t> src, unsigned n, unsigned a, unsigned b,
+                     std::span<std::uint64_t> out) {
+  if (a >= n || b >= n || n > 63) panic("index bit swap beyond the table");
+  if (a > b) std::swap(a, b);
+  const std::uint64_t words = n <= 6 ? 1 : std::uint64_t{1} << (n - 6);
+  const std::uint64_t* from = src.data();
+  std::uint64_t* to = out.data();
+  if (a == b) {
+    std::memcpy(to, from, words * sizeof(std::uint64_t));
+  } else if (b < 6) {
+    const DeltaSwap d = in_word_swap(a, b);
+    for (std::uint64_t i = 0; i < words; ++i) to[i] = apply(from[i], d);
+  } else if (a < 6) {
+    // Word pairs (w, w + step) that differ in word-index bit b: the entries
+    // of the lower word with in-word bit a set trade places with those of
+    // the upper word with it clear.
+    const std::uint64_t step = std::uint64_t{1} << (b - 6);
+    const std::uint64_t keep = ~bit_set_positions(a);
+    const unsigned shift = 1u << a;
+    for (std::uint64_t base = 0; base < words; base += 2 * step) {
+      for (std::uint64_t i = base; i < base + step; ++i) {
+        const std::uint64_t low = from[i], high = from[i + step];
+        const std::uint64_t x = ((low >> shift) ^ high) & keep;
+        to[i] = low ^ (x << shift);
+        to[i + step] = high ^ x;
+      }
+    }
+  } else {
+    // Words whose word-index bits a and b differ trade places: in each
+    // block of 2^(b-5) words, the runs of 2^(a-6) words at offsets lo and hi.
+    const std::uint64_t lo = std::uint64_t{1} << (a - 6), hi = std::uint64_t{1} << (b - 6);
+    for (std::uint64_t top = 0; top < words; top += 2 * hi) {
+      const std::uint64_t* low_half = from + top;
+      const std::uint64_t* high_half = from + top + hi;
+      std::uint64_t* out_low = to + top;
+      std::uint64_t* out_high = to + top + hi;
+      if (lo == 1) {
+        // Pairs of words: (l0, l1) and (h0, h1) become (l0, h0) and (l1, h1).
+        for (std::uint64_t x = 0; x < hi; x += 2) {
+          const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(low_half + x));
+          const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(high_half + x));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out_low + x), _mm_unpacklo_epi64(l, h));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out_high + x), _mm_unpackhi_epi64(l, h));
+        }
+        continue;
+      }
+      for (std::uint64_t x = 0; x < hi; x += 2 * lo) {
+        for (std::uint64_t j = x; j < x + lo; j += 2) {
+          const __m128i l0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(low_half + j));
+          const __m128i l1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(low_half + j + lo));
+          const __m128i h0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(high_half + j));
+          const __m128i h1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(high_half + j + lo));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out_low + j), l0);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out_low + j + lo), h0);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out_high + j), l1);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out_high + j + lo), h1);
+        }
+      }
+    }
+  }
+}
 
 void permute_index_bits(std::span<const std::uint64_t> src, unsigned n,
                         std::span<const unsigned> dest, std::span<std::uint64_t> out) {

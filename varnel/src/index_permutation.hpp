@@ -26,6 +26,13 @@ namespace varnel {
 void permute_index_bits(std::span<const std::uint64_t> src, unsigned n,
                         std::span<const unsigned> dest, std::span<std::uint64_t> out);
 
+/// Writes `src` (2^n entries) with index bits a and b exchanged into `out`
+/// (same number of words, distinct from `src`): one pass, as block copies
+/// when both bits index words, delta swaps between word pairs when one does,
+/// and a delta swap inside every word when neither does.
+void swap_index_bits(std::span<const std::uint64_t> src, unsigned n, unsigned a, unsigned b,
+                     std::span<std::uint64_t> out);
+
 /// The index-bit swap of positions a < b < 6 inside one word, as a delta swap.
 struct DeltaSwap {
   std::uint64_t mask;  // lower entry of each pair: bit a set, bit b clear

@@ -3,6 +3,9 @@
 #include "subset_walk.hpp"
 
 #include <algorithm>
+#include <bit>
+#include <memory>
+#include <mutex>
 #include <utility>
 
 #include "error.hpp"
@@ -82,10 +85,19 @@ void keep_distinct(const RowList& rows, const RowTallier& tally, Forms& forms) {
   forms.counts.assign(tally.counts.begin(), tally.counts.end());
 }
 
-// The forms of S + {v} from those of S: cofactors of each form on v,
-// weighted by its count.
-void refine(const Forms& parent, unsigned v, Forms& child, std::vector<std::uint64_t>& scratch,
-            RowTallier& tally) {
+// Forms are worth keeping when at most one assignment in two brings a new
+// one: refining a child from them moves and tallies about that share of the
+// bits that computing it from a layout does.
+bool worth_keeping(std::uint64_t forms, unsigned size) {
+  return size < 64 && forms * 2 <= (std::uint64_t{1} << size);
+}
+
+// The stats of S + {v} (k = |S| + 1 fixed variables) from the forms of S:
+// cofactors of each form on v, weighted by its count. When `want` (the
+// child has children of its own) and its forms are worth keeping, they are
+// kept in `child` and the result is true.
+bool refine(const Forms& parent, unsigned v, unsigned k, bool with_entropy, bool want, Forms& child,
+            FormStats& stats, std::vector<std::uint64_t>& scratch, RowTallier& tally) {
   const unsigned m = parent.col_bits;
   const unsigned t = parent.column[v];
   const unsigned cm = m - 1;
@@ -99,17 +111,38 @@ void refine(const Forms& parent, unsigned v, Forms& child, std::vector<std::uint
   }
   // Candidate 2i + b is cofactor b of parent form i, weighing its count.
   const RowList candidates{scratch.data(), 2 * count, cm, false};
-  tally.run(candidates, RowWeights{parent.counts.data(), 1});
+  tally.run(candidates, RowWeights{parent.counts.data(), 1},
+            want ? RowOrder::first_seen : RowOrder::counts_only);
+  stats = tally.stats(k, with_entropy);
+  if (!want || !worth_keeping(tally.counts.size(), k)) return false;
   keep_distinct(candidates, tally, child);
   for (unsigned u = 0; u < 64; ++u) {
     child.column[u] = parent.column[u] > t ? parent.column[u] - 1 : parent.column[u];
   }
+  return true;
 }
+
+// The table laid out for counting the forms of one node S (see
+// counting_layout): index bit pos[v] holds variable v; the free variables
+// take the low n - |S| bits (the columns), the fixed ones the rest (the
+// rows, in any order).
+struct Layout {
+  std::vector<std::uint64_t> words;
+  const std::uint64_t* data = nullptr;  // `words`, or an ancestor's words when equal
+  unsigned pos[64] = {};
+  bool valid = false;
+};
+
+// Tables up to this many words have a layout per depth of the walk.
+constexpr std::uint64_t kMaxLayoutWords = std::uint64_t{1} << 18;
 
 // Walks the subsets depth first (S, then S + {v} for every v above max S).
 // A node keeps its distinct forms when they are few against its 2^|S|
-// assignments; its children are then refined from them (work proportional
-// to the forms). Otherwise children are computed from the table directly.
+// assignments (at most half); its children are then refined from them (work
+// proportional to the forms). Otherwise children are computed from the
+// node's layout of the table: S + {v} needs only v's column moved to the row
+// side, one exchange of two index bits (nothing when v is the top column
+// already).
 // Nodes flagged in `known` (when given) already hold their stats and are
 // passed over, unless their forms are wanted for refining their children.
 struct Walker {
@@ -120,23 +153,30 @@ struct Walker {
   std::span<FormStats> out;
   const std::uint8_t* known = nullptr;
 
-  // Per-thread working memory: one Forms per depth, plus scratch.
+  // Per-thread working memory: one Forms per depth, one Layout per depth
+  // (kept for tables of at most kMaxLayoutWords words, otherwise only
+  // `single` is used), plus scratch.
   struct Workspace {
     std::vector<Forms> depth;
-    std::vector<std::uint64_t> table;
+    std::vector<Layout> layout;
+    Layout single;
     std::vector<std::uint64_t> scratch;
     RowTallier tally;
   };
 
-  Workspace workspace() const {
-    Workspace ws;
-    ws.depth.resize(n + 1);
-    return ws;
-  }
+  bool layered() const { return f.words().size() <= kMaxLayoutWords; }
 
-  // Forms are worth keeping when at most one assignment in eight brings a new one.
-  static bool worth_keeping(std::uint64_t forms, unsigned size) {
-    return size < 64 && forms * 8 <= (std::uint64_t{1} << size);
+  std::unique_ptr<Workspace> workspace() const {
+    auto ws = std::make_unique<Workspace>();
+    ws->depth.resize(n + 1);
+    if (layered()) {
+      ws->layout.resize(n + 1);
+      Layout& root = ws->layout[0];
+      root.data = f.words().data();
+      for (unsigned v = 0; v < n; ++v) root.pos[v] = v;
+      root.valid = true;
+    }
+    return ws;
   }
 
   // Whether the node is known and nothing about it needs computing.
@@ -145,23 +185,68 @@ struct Walker {
            !(has_children && worth_keeping(out[mask].forms, size));
   }
 
+  // Lays the table out for the node `mask` (|S| = size) into `to`.
+  void lay_out(VarMask mask, Layout& to) const {
+    counting_layout(f, mask, to.words, to.pos);
+    to.data = to.words.data();
+    to.valid = true;
+  }
+
+  // The layout of S + {v} from that of S (|S| = size): v's column goes to the
+  // top column position, whose variable takes v's place.
+  void lay_out_child(const Layout& parent, unsigned size, unsigned v, Layout& to) const {
+    const unsigned top = n - size - 1;
+    const unsigned from = parent.pos[v];
+    std::copy_n(parent.pos, n, to.pos);
+    to.valid = true;
+    if (from == top) {
+      to.data = parent.data;
+      return;
+    }
+    unsigned u = 0;
+    while (parent.pos[u] != top) ++u;
+    to.pos[u] = from;
+    to.pos[v] = top;
+    const std::uint64_t words = f.words().size();
+    to.words.resize(words);
+    swap_index_bits(std::span<const std::uint64_t>(parent.data, words), n, from, top, to.words);
+    to.data = to.words.data();
+  }
+
   // The node S = mask (|S| = size) from the table; when `want` (the node has
   // children), fills `forms` and returns true if its forms are worth keeping.
-  bool direct(VarMask mask, unsigned size, Forms& forms, Workspace& ws, bool want) {
+  // With per-depth layouts, the layout of S is built from its parent's
+  // (S minus its highest variable, at depth size - 1) when `from_parent`,
+  // the parent's own layout being made first if it is not in memory; either
+  // way the node's layout stays for its children.
+  bool direct(VarMask mask, unsigned size, Forms& forms, Workspace& ws, bool want,
+              bool from_parent) {
     const unsigned m = n - size;
     if (size == n) {
       out[mask] = form_stats(f, mask, with_entropy);
       return false;
     }
-    unsigned dest[64];
-    counting_layout(f, mask, ws.table, dest);
-    const RowList rows{ws.table.data(), std::uint64_t{1} << size, m, true};
+    Layout* layout = &ws.single;
+    if (layered()) {
+      layout = &ws.layout[size];
+      Layout& parent = ws.layout[size - 1];
+      const unsigned v = static_cast<unsigned>(63 - std::countl_zero(mask));
+      if (from_parent && !parent.valid) lay_out(mask & ~(VarMask{1} << v), parent);
+      if (parent.valid) {
+        lay_out_child(parent, size - 1, v, *layout);
+      } else {
+        lay_out(mask, *layout);
+      }
+    } else {
+      lay_out(mask, *layout);
+    }
+    const RowList rows{layout->data, std::uint64_t{1} << size, m, true};
     // The distinct rows are kept only when wanted, and then in order.
     ws.tally.run(rows, {}, want ? RowOrder::first_seen : RowOrder::counts_only);
     out[mask] = ws.tally.stats(size, with_entropy);
     if (!want || !worth_keeping(ws.tally.counts.size(), size)) return false;
     keep_distinct(rows, ws.tally, forms);
-    for (unsigned v = 0; v < n; ++v) forms.column[v] = ((mask >> v) & 1u) ? 0 : dest[v];
+    for (unsigned v = 0; v < n; ++v) forms.column[v] = ((mask >> v) & 1u) ? 0 : layout->pos[v];
     return true;
   }
 
@@ -172,15 +257,16 @@ struct Walker {
       Forms& child = ws.depth[size + 1];
       const VarMask child_mask = mask | (VarMask{1} << v);
       const bool has_children = size + 1 < max_size && v + 1 < n;
+      if (layered()) ws.layout[size + 1].valid = false;
       bool kept = false;
       if (skip(child_mask, size + 1, has_children)) {
         kept = false;
       } else if (node != nullptr) {
-        refine(*node, v, child, ws.scratch, ws.tally);
-        out[child_mask] = stats_of_counts(child.counts, size + 1, with_entropy);
-        kept = worth_keeping(child.counts.size(), size + 1);
+        kept = refine(*node, v, size + 1, with_entropy, has_children, child, out[child_mask],
+                      ws.scratch, ws.tally);
       } else {
-        kept = direct(child_mask, size + 1, child, ws, has_children);
+        // The parent's layout is worth making when it may serve a sibling too.
+        kept = direct(child_mask, size + 1, child, ws, has_children, v + 1 < n);
       }
       if (has_children) {
         visit(kept ? &child : nullptr, child_mask, size + 1, v + 1, ws);
@@ -193,18 +279,19 @@ void walk_subsets(Walker& walker, bool parallel) {
   const unsigned n = walker.n;
   if (walker.max_size == 0 || n == 0) return;
   if (!parallel || walker.max_size < 2 || n < 8) {
-    Walker::Workspace ws = walker.workspace();
-    walker.visit(nullptr, 0, 0, 0, ws);
+    const auto ws = walker.workspace();
+    walker.visit(nullptr, 0, 0, 0, *ws);
     return;
   }
   // The single variables on this thread; then one task per pair {u, v},
   // biggest subtrees (smallest v) first, each starting from the table.
-  {
-    Walker::Workspace ws = walker.workspace();
-    for (unsigned v = 0; v < n; ++v) {
-      if (!walker.skip(VarMask{1} << v, 1, false)) {
-        walker.direct(VarMask{1} << v, 1, ws.depth[1], ws, false);
-      }
+  // Workspaces are reused from task to task.
+  std::vector<std::unique_ptr<Walker::Workspace>> spare;
+  std::mutex spare_lock;
+  spare.push_back(walker.workspace());
+  for (unsigned v = 0; v < n; ++v) {
+    if (!walker.skip(VarMask{1} << v, 1, false)) {
+      walker.direct(VarMask{1} << v, 1, spare[0]->depth[1], *spare[0], false, false);
     }
   }
   std::vector<std::pair<unsigned, unsigned>> tasks;
@@ -212,17 +299,28 @@ void walk_subsets(Walker& walker, bool parallel) {
     for (unsigned u = 0; u < v; ++u) tasks.emplace_back(u, v);
   }
   pool::parallel_for(tasks.size(), 1, [&](std::uint64_t begin, std::uint64_t end) {
-    Walker::Workspace ws = walker.workspace();
+    std::unique_ptr<Walker::Workspace> ws;
+    {
+      const std::lock_guard<std::mutex> hold(spare_lock);
+      if (!spare.empty()) {
+        ws = std::move(spare.back());
+        spare.pop_back();
+      }
+    }
+    if (!ws) ws = walker.workspace();
     for (std::uint64_t i = begin; i < end; ++i) {
       const auto [u, v] = tasks[i];
       const VarMask mask = (VarMask{1} << u) | (VarMask{1} << v);
       const bool has_children = walker.max_size > 2 && v + 1 < n;
+      if (walker.layered()) ws->layout[1].valid = ws->layout[2].valid = false;
       const bool kept = !walker.skip(mask, 2, has_children) &&
-                        walker.direct(mask, 2, ws.depth[2], ws, has_children);
+                        walker.direct(mask, 2, ws->depth[2], *ws, has_children, false);
       if (has_children) {
-        walker.visit(kept ? &ws.depth[2] : nullptr, mask, 2, v + 1, ws);
+        walker.visit(kept ? &ws->depth[2] : nullptr, mask, 2, v + 1, *ws);
       }
     }
+    const std::lock_guard<std::mutex> hold(spare_lock);
+    spare.push_back(std::move(ws));
   });
 }
 

@@ -3,11 +3,13 @@
 // subset_stats(f, max_size) returns the stats of every subset of size
 // <= max_size, indexed by mask, optionally on the worker pool (results
 // identical either way). It walks the subsets depth first; a node keeps its
-// distinct forms when they are few (at most one per eight assignments) and
+// distinct forms when they are few (at most one per two assignments) and
 // its children are then derived from them, each form split into its two
 // cofactors on the new variable and weighted by its count, in time
-// proportional to the forms rather than the table. Nodes whose forms do not
-// repeat are computed from the table directly. On random functions this
+// proportional to the forms rather than the table. The other nodes are
+// counted from a layout of the table (counting_layout), each made from its
+// parent's layout by one exchange of two index bits (swap_index_bits) when
+// the parent's is in memory. On random functions this
 // costs about as much as one form_stats call per subset; on functions whose
 // forms repeat (majority, juntas) far less (bench_restriction, `make bench`).
 // complete_subset_stats is the same walk over a table of which some entries
@@ -29,8 +31,10 @@ namespace varnel {
 /// the mask of S (entries of larger subsets stay {0, 0.0f}). Results equal
 /// form_stats(f, mask) bit for bit. Runs on the worker pool when `parallel`
 /// (the results do not depend on it). Memory: 16 bytes per subset for the
-/// result, plus per thread one copy of the packed table and at most an
-/// eighth of it per level of depth for kept forms.
+/// result, plus per thread, for tables of up to 2^24 entries, one copy of
+/// the packed table per level of depth (the layouts; one copy in all for
+/// larger tables), half of it per level of depth for kept forms, and one
+/// copy for scratch.
 std::vector<FormStats> subset_stats(const FValue& f, unsigned max_size, bool with_entropy = true,
                                     bool parallel = false);
 

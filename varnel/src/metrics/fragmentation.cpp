@@ -2,6 +2,7 @@
 // sharing work between subsets (see fragmentation.hpp for the route).
 #include "metrics/fragmentation.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cmath>
@@ -114,8 +115,15 @@ class SubsetEntropies {
   // with an all-distinct superset one level up is known at once. Another
   // one is computed when it is in the target level `low` (with
   // `compute_low`), or when it may be all-distinct, the walk is still
-  // testing and the work so far is within `budget` (in node_cost units). Testing stops after a
-  // level whose computed subsets mostly have few forms.
+  // testing and the work so far is within `budget` (in node_cost units).
+  // Every level is first sampled (every 32nd subset), so that a level of
+  // repeating forms is recognised before all of it is computed. Testing
+  // stops after a level whose computed subsets mostly have few forms; from
+  // then on each level's sample is still computed, and the rest of the level
+  // too when the sample finds enough all-distinct subsets to pay for it
+  // (a function whose forms repeat only on large subsets, such as the
+  // exclusive or of functions of disjoint parts, has its all-distinct
+  // subsets well below the first levels).
   void top_down(unsigned top, unsigned low, bool compute_low, double budget) {
     if (low < 3) low = 3;
     bool testing = true;
@@ -126,7 +134,8 @@ class SubsetEntropies {
       const FormStats distinct = implied ? all_distinct_stats(k) : FormStats{};
       const bool target = compute_low && k == low;
       const double cost = node_cost(n_, k);
-      std::atomic<std::uint64_t> tested{0}, few{0};
+      std::atomic<std::uint64_t> tested{0}, few{0}, found{0};
+      bool computing = true;
       auto visit = [&](VarMask s) {
         if (known_[s] != 0) return;
         if (implied && has_distinct_superset(s)) {
@@ -136,25 +145,34 @@ class SubsetEntropies {
           return;
         }
         if (!target) {
-          if (!testing || has_repeats_inside(s)) return;
+          if (!computing || has_repeats_inside(s)) return;
           if (spent.load(std::memory_order_relaxed) > budget) return;
           spent.fetch_add(cost, std::memory_order_relaxed);
         }
         compute(s);
         tested.fetch_add(1, std::memory_order_relaxed);
         if (few_forms(stats_[s].forms, k)) few.fetch_add(1, std::memory_order_relaxed);
+        if (known_[s] == kAllDistinct) found.fetch_add(1, std::memory_order_relaxed);
       };
       auto mostly_few = [&] { return tested.load() > 0 && 2 * few.load() > tested.load(); };
-      // A sample of the level first (every 32nd subset), so that a level of
-      // repeating forms is recognised before all of it is computed.
       const std::vector<VarMask> masks = level_masks(n_, k);
       std::vector<VarMask> sample, rest;
       for (std::size_t i = 0; i < masks.size(); ++i)
         (i % 32 == 0 ? sample : rest).push_back(masks[i]);
       for_each(sample, visit);
-      if (!target && mostly_few()) testing = false;
+      if (testing && mostly_few()) testing = false;
+      // The work below that all-distinct subsets may spare: the target
+      // level's, or every lower level's.
+      double wanted = 0;
+      for (unsigned j = low; j < k; ++j) {
+        if (!compute_low || j == low) {
+          wanted += static_cast<double>(binomial(n_, j)) * node_cost(n_, j);
+        }
+      }
+      computing = testing || worth_completing(k, tested.load(), found.load(), sample.size(),
+                                              masks.size(), wanted);
       for_each(rest, visit);
-      if (mostly_few()) testing = false;
+      if (testing && mostly_few()) testing = false;
       routes_.computed += tested.load();
     }
     routes_.implied += implied_count.load();
@@ -203,6 +221,21 @@ class SubsetEntropies {
     pool::parallel_for(masks.size(), kGrain, [&](std::uint64_t begin, std::uint64_t end) {
       for (std::uint64_t i = begin; i < end; ++i) body(masks[i]);
     });
+  }
+
+  // Whether the rest of level k is worth computing when `found` of the
+  // `tested` subsets of its sample of `sampled` have all-distinct forms:
+  // the share of all-distinct subsets grows down the levels, so those found
+  // would spare about twice their share of the work on the lower levels that
+  // are wanted (`wanted`, in node_cost units), against the level's untested
+  // candidates.
+  bool worth_completing(unsigned k, std::uint64_t tested, std::uint64_t found,
+                        std::uint64_t sampled, std::uint64_t level_size, double wanted) const {
+    if (found == 0 || sampled == 0) return false;
+    const double share = static_cast<double>(found) / static_cast<double>(tested);
+    const double candidates = static_cast<double>(level_size) * static_cast<double>(tested) /
+                              static_cast<double>(sampled);
+    return std::min(1.0, 2.0 * share) * wanted >= candidates * node_cost(n_, k);
   }
 
   bool has_distinct_superset(VarMask s) const {
