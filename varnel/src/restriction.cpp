@@ -43,12 +43,16 @@ void counting_dest(unsigned n, VarMask fixed, unsigned* dest) {
       ++low_fixed;
     }
   } else {
+    // The fixed variables inside words take the top row bits, so that the
+    // words exchanging bits with them are far apart and the lowest word
+    // bits stay free for vector lanes (index_permutation).
     unsigned low_fixed[6], lows = 0;
-    unsigned next_fixed = m;
+    for (unsigned v = 0; v < 6 && v < n; ++v) {
+      if ((fixed >> v) & 1u) low_fixed[lows++] = v;
+    }
+    unsigned next_fixed = m, next_top = n - lows;
     for (unsigned v = 0; v < n; ++v) {
-      if (((fixed >> v) & 1u) == 0) continue;
-      dest[v] = next_fixed++;
-      if (v < 6) low_fixed[lows++] = v;
+      if ((fixed >> v) & 1u) dest[v] = v < 6 ? next_top++ : next_fixed++;
     }
     unsigned used = 0, next_slot = 6;
     for (unsigned v = 0; v < n; ++v) {

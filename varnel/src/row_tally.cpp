@@ -97,6 +97,7 @@ void radix_sort(std::vector<std::uint32_t>& keys, std::vector<std::uint32_t>& sc
 void RowTallier::run(const RowList& rows, RowWeights weights, RowOrder order) {
   counts.clear();
   first_row.clear();
+  keep_first_ = order == RowOrder::first_seen;
   if (weights.per == nullptr) {
     run_with(rows, UnitWeight{}, order);
   } else {
@@ -152,7 +153,7 @@ void RowTallier::run_tiny(const RowList& rows, Weight& weight) {
     const std::uint64_t key = narrow_key(rows, i, mask);
     if (id[key] == 0) {
       counts.push_back(0);
-      first_row.push_back(i);
+      if (keep_first_) first_row.push_back(i);
       id[key] = static_cast<std::uint32_t>(counts.size());
     }
     counts[id[key] - 1] += weight(i);
@@ -174,7 +175,7 @@ void RowTallier::run_narrow(const RowList& rows, Weight& weight) {
       DirectEntry& e = direct_[narrow_key(rows, i, mask)];
       if (e.stamp != direct_stamp_) {
         counts.push_back(0);
-        first_row.push_back(i);
+        if (keep_first_) first_row.push_back(i);
         e.stamp = direct_stamp_;
         e.id = static_cast<std::uint32_t>(counts.size() - 1);
       }
@@ -234,10 +235,14 @@ void RowTallier::run_keys(const RowList& rows) {
 }
 
 void RowTallier::prepare_slots(std::uint64_t rows) {
+  // Room for eight times the rows expected: probes then rarely meet another
+  // row, and the table of a tally of 2^14 rows still fits the core's cache.
   unsigned bits = 4;
   const std::uint64_t expected = std::min(rows, kSlotRows);
-  while ((std::uint64_t{1} << bits) < 4 * expected) ++bits;
-  if (slots_.size() != (std::uint64_t{1} << bits)) {
+  while ((std::uint64_t{1} << bits) < 8 * expected) ++bits;
+  // A larger table from an earlier tally is used in part: its slots hold
+  // older stamps, so none is in use.
+  if (slots_.size() < (std::uint64_t{1} << bits)) {
     slots_.assign(std::uint64_t{1} << bits, Slot{0, 0});
     stamp_ = 0;
   }
@@ -245,16 +250,20 @@ void RowTallier::prepare_slots(std::uint64_t rows) {
     std::fill(slots_.begin(), slots_.end(), Slot{0, 0});
     stamp_ = 1;
   }
-  slot_mask_ = slots_.size() - 1;
+  slot_count_ = std::uint64_t{1} << bits;
+  slot_mask_ = slot_count_ - 1;
   slot_shift_ = 64 - bits;
 }
 
 void RowTallier::grow_slots() {
-  slots_scratch_.assign(slots_.size() * 2, Slot{0, 0});
+  slots_scratch_.assign(slot_count_ * 2, Slot{0, 0});
   slots_scratch_.swap(slots_);
-  slot_mask_ = slots_.size() - 1;
+  const std::uint64_t old_count = slot_count_;
+  slot_count_ *= 2;
+  slot_mask_ = slot_count_ - 1;
   --slot_shift_;
-  for (const Slot& s : slots_scratch_) {
+  for (std::uint64_t i = 0; i < old_count; ++i) {
+    const Slot& s = slots_scratch_[i];
     if ((s.tag & kStampMask) != stamp_) continue;
     std::uint64_t j = s.hash >> slot_shift_;
     while ((slots_[j].tag & kStampMask) == stamp_) j = (j + 1) & slot_mask_;
@@ -272,7 +281,7 @@ inline void RowTallier::enter(std::uint64_t hash, std::uint64_t weight, std::uin
     if ((s.tag & kStampMask) != stamp_) {
       s = Slot{hash, (std::uint64_t{counts.size()} << kStampBits) | stamp_};
       counts.push_back(weight);
-      first_row.push_back(row);
+      if (keep_first_) first_row.push_back(row);
       return;
     }
     if (s.hash == hash && same(s.tag >> kStampBits)) {
@@ -292,7 +301,7 @@ void RowTallier::run_hashed(std::uint64_t count, Weight& weight, HashOf&& hash_o
   std::uint64_t hashes[kBatch];
   for (std::uint64_t begin = 0; begin < count; begin += kBatch) {
     const std::uint64_t end = std::min(count, begin + kBatch);
-    if (2 * (counts.size() + kBatch) > slots_.size()) grow_slots();
+    if (2 * (counts.size() + kBatch) > slot_count_) grow_slots();
     for (std::uint64_t i = begin; i < end; ++i) {
       hashes[i - begin] = hash_of(i);
       __builtin_prefetch(&slots_[hashes[i - begin] >> slot_shift_]);
@@ -320,6 +329,7 @@ void RowTallier::run_wide(const RowList& rows, Weight& weight) {
 void RowTallier::start_owned(unsigned col_bits) {
   counts.clear();
   first_row.clear();
+  keep_first_ = true;
   owned_.clear();
   owned_bits_ = col_bits;
   prepare_slots(64);
@@ -328,7 +338,7 @@ void RowTallier::start_owned(unsigned col_bits) {
 void RowTallier::add_owned(const std::uint64_t* row, std::uint64_t weight) {
   const std::uint64_t width = owned_bits_ >= 6 ? std::uint64_t{1} << (owned_bits_ - 6) : 1;
   const std::uint64_t before = counts.size();
-  if (2 * (before + 1) > slots_.size()) grow_slots();
+  if (2 * (before + 1) > slot_count_) grow_slots();
   enter(hash_row(row, width), weight, before, [&](std::uint64_t id) {
     return width == 1 ||
            std::memcmp(owned_.data() + id * width, row, width * sizeof(std::uint64_t)) == 0;

@@ -11,9 +11,9 @@
 //    are counted by a histogram (up to 16 bits) or a radix sort (32 bits);
 //    otherwise a direct table over all 16-bit keys, or the hash table below;
 //  - rows of one, two or more words are hashed a batch at a time (the
-//    batch's table slots prefetched) into an open-addressing table kept at
-//    most half full, whose slots are invalidated by a stamp rather than
-//    cleared. Rows of one and two words have their own compiled loops
+//    batch's table slots prefetched) into an open-addressing table with
+//    room for eight times the rows (at most half full as it grows), whose slots are invalidated by
+//    a stamp rather than cleared. Rows of one and two words have their own compiled loops
 //    (run_wide<1>, run_wide<2>), the place for faster paths for them.
 // A RowTallier keeps its memory from one tally to the next, so the repeated
 // tallies of a measure allocate (and fault in) nothing new.
@@ -105,6 +105,8 @@ class RowTallier {
   void enter(std::uint64_t hash, std::uint64_t weight, std::uint64_t row, Same&& same);
 
   std::vector<Slot> slots_, slots_scratch_;
+  bool keep_first_ = true;        // first_row wanted (hashed tallies)
+  std::uint64_t slot_count_ = 0;  // slots in use by this tally (a prefix of slots_)
   std::uint64_t slot_mask_ = 0;
   unsigned slot_shift_ = 64;
   std::uint64_t stamp_ = 0;  // in use: a slot whose stamp bits equal it
