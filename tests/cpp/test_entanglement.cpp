@@ -248,3 +248,45 @@ TEST(Entanglement, NoVariablesIsCapacityOverflow) {
   expect_panic([&] { varnel::entanglement(f); }, "capacity overflow");
   expect_panic([&] { varnel::entanglement_sets(f); }, "capacity overflow");
 }
+
+// One tallier reused for tallies of alternating sizes (a large table left
+// by a big tally is then used in part, and a tally of 2^19 distinct rows
+// grows its table past the first size), each against a sort of the rows.
+TEST(RowTallier, ReusedAcrossSizesAndGrowth) {
+  std::mt19937_64 rng(21);
+  varnel::RowTallier tally;
+  for (int round = 0; round < 20; ++round) {
+    const bool big = round % 10 == 0;
+    const unsigned row_bits = big ? 19 : 4 + static_cast<unsigned>(rng() % 10);
+    const unsigned col_bits = big ? 6 : 6 + static_cast<unsigned>(rng() % 3);
+    const std::uint64_t rows = std::uint64_t{1} << row_bits;
+    const std::uint64_t width = std::uint64_t{1} << (col_bits - 6);
+    // Rows drawn from a pool: all distinct, or repeating heavily.
+    const std::uint64_t pool = round % 2 == 0 ? rows : 1 + rng() % 300;
+    std::vector<std::uint64_t> distinct(pool * width), m(rows * width);
+    for (auto& w : distinct) w = rng();
+    std::vector<std::vector<std::uint64_t>> sorted(rows);
+    for (std::uint64_t r = 0; r < rows; ++r) {
+      const std::uint64_t p = pool == rows ? r : rng() % pool;
+      std::copy_n(distinct.data() + p * width, width, m.data() + r * width);
+      sorted[r].assign(m.data() + r * width, m.data() + (r + 1) * width);
+    }
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<std::uint64_t> want_counts;
+    for (std::uint64_t r = 0; r < rows; ++r) {
+      if (r == 0 || sorted[r] != sorted[r - 1]) want_counts.push_back(0);
+      ++want_counts.back();
+    }
+    std::sort(want_counts.begin(), want_counts.end());
+    for (auto order : {varnel::RowOrder::counts_only, varnel::RowOrder::first_seen}) {
+      tally.run(varnel::RowList{m.data(), rows, col_bits, true}, {}, order);
+      std::vector<std::uint64_t> got = tally.counts;
+      std::sort(got.begin(), got.end());
+      ASSERT_EQ(got, want_counts) << "round " << round;
+      if (order == varnel::RowOrder::first_seen) {
+        ASSERT_EQ(tally.first_row.size(), want_counts.size());
+        ASSERT_EQ(tally.first_row[0], 0u);
+      }
+    }
+  }
+}

@@ -97,7 +97,8 @@ void radix_sort(std::vector<std::uint32_t>& keys, std::vector<std::uint32_t>& sc
 void RowTallier::run(const RowList& rows, RowWeights weights, RowOrder order) {
   counts.clear();
   first_row.clear();
-  keep_first_ = order == RowOrder::first_seen;
+  // Rows of two words or more are compared with their first occurrence.
+  keep_first_ = order == RowOrder::first_seen || rows.col_bits >= 7;
   if (weights.per == nullptr) {
     run_with(rows, UnitWeight{}, order);
   } else {
@@ -291,24 +292,35 @@ inline void RowTallier::enter(std::uint64_t hash, std::uint64_t weight, std::uin
   }
 }
 
-// Hashes the rows a batch at a time, the batch's slots prefetched before
-// they are probed: the rows are all in memory, so the cost is the table's
-// cache misses. hash_of(i) is the hash of row i, same(i, id) whether row i
-// equals distinct row id.
+// Hashes the rows a batch at a time, and prefetches the table slots of the
+// next batch while the current one is entered: the rows are all in memory,
+// so the cost is the table's cache misses. hash_of(i) is the hash of row i,
+// same(i, id) whether row i equals distinct row id.
 template <class Weight, class HashOf, class Same>
 void RowTallier::run_hashed(std::uint64_t count, Weight& weight, HashOf&& hash_of, Same&& same) {
   prepare_slots(count);
-  std::uint64_t hashes[kBatch];
+  std::uint64_t hashes[2][kBatch];
+  auto hash_batch = [&](std::uint64_t begin, std::uint64_t* out) {
+    const std::uint64_t end = std::min(count, begin + kBatch);
+    for (std::uint64_t i = begin; i < end; ++i) {
+      out[i - begin] = hash_of(i);
+      __builtin_prefetch(&slots_[out[i - begin] >> slot_shift_]);
+    }
+  };
+  // Two batches ahead of the growth check: the next batch's slots are
+  // found before the current one is entered.
+  if (4 * kBatch > slot_count_) grow_slots();
+  hash_batch(0, hashes[0]);
+  unsigned current = 0;
   for (std::uint64_t begin = 0; begin < count; begin += kBatch) {
     const std::uint64_t end = std::min(count, begin + kBatch);
-    if (2 * (counts.size() + kBatch) > slot_count_) grow_slots();
+    if (2 * (counts.size() + 2 * kBatch) > slot_count_) grow_slots();  // hashes stay valid
+    if (end < count) hash_batch(end, hashes[current ^ 1]);
     for (std::uint64_t i = begin; i < end; ++i) {
-      hashes[i - begin] = hash_of(i);
-      __builtin_prefetch(&slots_[hashes[i - begin] >> slot_shift_]);
+      enter(hashes[current][i - begin], weight(i), i,
+            [&](std::uint64_t id) { return same(i, id); });
     }
-    for (std::uint64_t i = begin; i < end; ++i) {
-      enter(hashes[i - begin], weight(i), i, [&](std::uint64_t id) { return same(i, id); });
-    }
+    current ^= 1;
   }
 }
 

@@ -10,11 +10,16 @@
 //    table; when only the counts are wanted and there are many rows, the keys
 //    are counted by a histogram (up to 16 bits) or a radix sort (32 bits);
 //    otherwise a direct table over all 16-bit keys, or the hash table below;
-//  - rows of one, two or more words are hashed a batch at a time (the
-//    batch's table slots prefetched) into an open-addressing table with
-//    room for eight times the rows (at most half full as it grows), whose slots are invalidated by
-//    a stamp rather than cleared. Rows of one and two words have their own compiled loops
-//    (run_wide<1>, run_wide<2>), the place for faster paths for them.
+//  - rows of one, two or more words are hashed a batch at a time, the
+//    table slots of the next batch prefetched while the current one is
+//    entered, into an open-addressing table with room for eight times the
+//    rows expected (kept at most half full as it grows), whose slots are
+//    invalidated by a stamp rather than cleared; a larger table left by an
+//    earlier tally is used in part. The sparse table is what makes it fast:
+//    probes rarely meet another row, so the cost is one cache miss per row.
+//    Rows of one and two words have their own compiled loops (run_wide<1>,
+//    run_wide<2>). A counts-only tally of one-word rows (whose hash is a
+//    bijection) does not record first rows.
 // A RowTallier keeps its memory from one tally to the next, so the repeated
 // tallies of a measure allocate (and fault in) nothing new.
 #pragma once
@@ -51,7 +56,7 @@ inline constexpr unsigned kKeyMinRowBits = 10;
 /// What a tally gives besides the counts.
 enum class RowOrder {
   first_seen,   ///< distinct rows in order of first appearance, with first_row
-  counts_only,  ///< the counts in any order; first_row left empty
+  counts_only,  ///< the counts in any order; first_row not to be read
 };
 
 class RowTallier {
