@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <utility>
 
 namespace varnel {
 
@@ -33,5 +35,41 @@ Scratch<T> make_scratch(std::size_t count) {
   if (align == kHuge) madvise(p, bytes, MADV_HUGEPAGE);
   return Scratch<T>(static_cast<T*>(p));
 }
+
+/// One scratch array kept from one use to the next, for transforms that are
+/// called again and again on large tables: faulting in (and zeroing) fresh
+/// pages then costs more than the transform, and the page faults do not
+/// spread over threads. Arrays above `keep_bytes` are not kept. Safe to use
+/// from several threads at once (a thread that finds none kept allocates).
+template <class T>
+class KeptScratch {
+ public:
+  explicit KeptScratch(std::size_t keep_bytes) : keep_bytes_(keep_bytes) {}
+
+  /// The kept array when it holds at least `count` entries, else a new one.
+  Scratch<T> take(std::size_t count) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (kept_ && kept_count_ >= count) return std::move(kept_);
+    }
+    return make_scratch<T>(count);
+  }
+
+  /// Gives back an array of `count` entries after use.
+  void give(Scratch<T> array, std::size_t count) {
+    if (count * sizeof(T) > keep_bytes_) return;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!kept_ || kept_count_ < count) {
+      kept_ = std::move(array);
+      kept_count_ = count;
+    }
+  }
+
+ private:
+  std::size_t keep_bytes_;
+  std::mutex mutex_;
+  Scratch<T> kept_;
+  std::size_t kept_count_ = 0;
+};
 
 }  // namespace varnel

@@ -255,7 +255,10 @@ std::vector<R> reduce_spectrum(const FValue& f, unsigned threads) {
   }
   const unsigned outer = n - kInnerBits;
   const unsigned participants = participants_for(n, threads);
-  const auto inter = make_scratch<std::uint16_t>(f.size());
+  // The intermediate (2 bytes per entry) is kept for the next call, up to
+  // 26 variables' worth of it (128 MiB).
+  static KeptScratch<std::uint16_t> kept_inter(std::size_t{128} << 20);
+  Scratch<std::uint16_t> inter = kept_inter.take(f.size());
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(f.words().data());
   parts.resize(std::min(participants, pool::num_threads()));
   const auto p_count = static_cast<unsigned>(parts.size());
@@ -271,6 +274,7 @@ std::vector<R> reduce_spectrum(const FValue& f, unsigned threads) {
     if (!local[p]) local[p] = make_scratch<std::uint32_t>(std::size_t{1} << (outer + kChunkBits));
     second(inter.get(), outer, j, local[p].get(), parts[p]);
   });
+  kept_inter.give(std::move(inter), f.size());
   return parts;
 }
 
