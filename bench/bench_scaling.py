@@ -15,10 +15,11 @@ import peers
 CASES = [
     ("entropy", 17, "random"),
     ("entanglement", 17, "random"),
-    ("fragmentation_profile", 14, "random"),
+    ("fragmentation_profile", 18, "random"),
     ("certificate_complexity", 18, "majority"),
     ("spectral_entropy", 24, "random"),
     ("no_linearity", 24, "random"),
+    ("degree", 24, "random"),
 ]
 
 

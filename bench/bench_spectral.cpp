@@ -49,9 +49,9 @@ void spectral_line(const std::string& name, unsigned n, const bench::Bandwidth& 
       4.0 * std::ldexp(1.0, static_cast<int>(n)) + std::ldexp(1.0, static_cast<int>(n) - 3);
   std::printf(
       "%-34s 1 thread %8.2f ms (cpu %7.2f)  2 threads %8.2f ms  scaling %4.2fx (load %.1f)"
-      "  %5.1f GB/s = %3.0f%% of read bw",
+      "  %5.1f GB/s = %3.0f%% of read bw; 2 threads %5.1f GB/s",
       name.c_str(), one * 1e3, cpu * 1e3, two * 1e3, one / two, load1, bytes / cpu / 1e9,
-      100.0 * bytes / cpu / bw.read);
+      100.0 * bytes / cpu / bw.read, bytes / two / 1e9);
   if (plain_secs > 0)
     std::printf("  plain %9.1f ms ratio %6.1fx", plain_secs * 1e3, plain_secs / one);
   std::printf("\n");
