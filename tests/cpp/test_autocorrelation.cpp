@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "corpus_sweep.hpp"
 #include "boolean_plain.hpp"
 #include "families_plain.hpp"
 #include "metrics/autocorrelation.hpp"
@@ -30,16 +31,12 @@ TEST(Walsh, SpectrumAndLevelWeightsMatchThePlainTransform) {
 }
 
 TEST(Autocorrelation, MatchesTheDefinition) {
-  std::mt19937_64 rng(42);
-  for (unsigned n = 0; n <= 9; ++n) {
-    for (const auto& c : plain::corpus(n, rng, 3)) {
-      SCOPED_TRACE(c.name);
-      const std::vector<std::int64_t> want = plain::autocorrelation(c.table);
-      std::vector<std::int64_t> got(want.size());
-      varnel::autocorrelation(plain::pack(c.table), got);
-      ASSERT_EQ(got, want);
-    }
-  }
+  sweep_corpus(42, 0, 9, 3, [&](unsigned, const plain::Case& c, const FValue& f) {
+    const std::vector<std::int64_t> want = plain::autocorrelation(c.table);
+    std::vector<std::int64_t> got(want.size());
+    varnel::autocorrelation(f, got);
+    ASSERT_EQ(got, want);
+  });
 }
 
 TEST(Autocorrelation, ClosedForms) {

@@ -16,20 +16,14 @@
 #include "simd.hpp"
 #include "metrics/spectral.hpp"
 #include "plain.hpp"
+#include "toolkit.hpp"
 
 using varnel::FValue;
 
 namespace {
 
-#ifdef __SANITIZE_ADDRESS__
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
-std::uint32_t bits(float x) { return std::bit_cast<std::uint32_t>(x); }
-
-#define EXPECT_SAME_FLOAT(a, b) EXPECT_EQ(bits(a), bits(b)) << (a) << " vs " << (b)
+using plain::float_bits;
+using plain::kSanitized;
 
 // --- closed forms of symmetric functions -------------------------------------
 
@@ -127,7 +121,7 @@ TEST(SpectralRecipe, EveryFunctionOfUpToFourVariables) {
     for (std::uint64_t number = 0; number < (std::uint64_t{1} << size); ++number) {
       const FValue f = varnel::from_number(number, n);
       const plain::Table t = plain::unpack(f);
-      ASSERT_EQ(bits(varnel::spectral_entropy(f)), bits(plain::spectral_entropy(t)))
+      ASSERT_EQ(float_bits(varnel::spectral_entropy(f)), float_bits(plain::spectral_entropy(t)))
           << n << " " << number;
       ASSERT_EQ(varnel::no_linearity(f), plain::no_linearity(t)) << n << " " << number;
       ASSERT_EQ(varnel::degree(f), plain::degree(t)) << n << " " << number;
@@ -143,7 +137,7 @@ TEST(SpectralRecipe, ManyRandomFunctionsUpToTwelveVariables) {
       const double p = std::uniform_real_distribution<double>(0.0, 1.0)(rng);
       const plain::Table t = r % 2 ? plain::random_table(n, rng) : plain::biased(n, p * p, rng);
       const FValue f = plain::pack(t);
-      ASSERT_EQ(bits(varnel::spectral_entropy(f)), bits(plain::spectral_entropy(t)))
+      ASSERT_EQ(float_bits(varnel::spectral_entropy(f)), float_bits(plain::spectral_entropy(t)))
           << n << " " << r;
       ASSERT_EQ(varnel::no_linearity(f), plain::no_linearity(t)) << n << " " << r;
       ASSERT_EQ(varnel::degree(f), plain::degree(t)) << n << " " << r;
