@@ -12,6 +12,7 @@
 #include <string>
 
 #include "classical.hpp"
+#include "corpus_sweep.hpp"
 #include "families_plain.hpp"
 #include "simd.hpp"
 #include "metrics/spectral.hpp"
@@ -205,20 +206,17 @@ TEST(SpectralLarge, DegreeBelowTheTop) {
 TEST(SpectralAccuracy, WithinOneUlpOfTheExactSumOfTheTerms) {
   // The terms summed in long double in index order: grouping by |W| changes
   // the double-precision sum by far less than the final rounding.
-  std::mt19937_64 rng(104);
-  for (unsigned n : {13u, 16u, 18u}) {
-    for (const auto& c : plain::corpus(n, rng, 2)) {
-      const std::vector<float> coefficient = plain::coefficients(c.table);
-      long double exact = 0;
-      for (const float x : coefficient) {
-        if (x != 0.0f) exact -= static_cast<long double>(logf(x * x) * (x * x));
-      }
-      const float got = varnel::spectral_entropy(plain::pack(c.table));
-      const auto want = static_cast<float>(exact);
-      EXPECT_LE(std::abs(got - want), std::abs(want) * std::ldexp(1.0f, -23))
-          << c.name << ": " << got << " vs " << want;
+  sweep_corpus(104, {13, 16, 18}, 2, [&](unsigned, const plain::Case& c, const FValue& f) {
+    const std::vector<float> coefficient = plain::coefficients(c.table);
+    long double exact = 0;
+    for (const float x : coefficient) {
+      if (x != 0.0f) exact -= static_cast<long double>(logf(x * x) * (x * x));
     }
-  }
+    const float got = varnel::spectral_entropy(f);
+    const auto want = static_cast<float>(exact);
+    EXPECT_LE(std::abs(got - want), std::abs(want) * std::ldexp(1.0f, -23))
+        << got << " vs " << want;
+  });
 }
 
 // --- closed forms from 20 to 28 variables ------------------------------------
