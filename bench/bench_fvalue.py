@@ -23,20 +23,18 @@ def main():
     plain = best(lambda: bytes(table))
     # The encoding ends with one byte per entry.
     peers.check("constructor from list", Varnel(table).encode()[-len(table):] == bytes(table))
-    print(f"{'constructor from list of 2^20 bools':<48} ours {ours*1e3:10.3f} ms   "
-          f"bytes(list) {plain*1e3:10.3f} ms   ratio {plain/ours:8.2f}x")
+    peers.line("constructor from list of 2^20 bools", ours, "bytes(list)", plain)
     ours = best(lambda: v.repr())
     raw = bytes(table)
     plain = best(lambda: [b == 1 for b in raw])
     peers.check("repr", v.repr() == [b == 1 for b in raw])
-    print(f"{'repr of 2^20 entries':<48} ours {ours*1e3:10.3f} ms   "
-          f"list from bytes {plain*1e3:10.3f} ms   ratio {plain/ours:8.2f}x")
+    peers.line("repr of 2^20 entries", ours, "list from bytes", plain)
     big = Varnel.from_number(0, 24)
     ours = best(lambda: big.encode())
     enc = big.encode()
-    print(f"{'encode 2^24 via Python':<48} ours {ours*1e3:10.3f} ms")
+    peers.line("encode 2^24 via Python", ours)
     ours = best(lambda: Varnel.decode(enc))
-    print(f"{'decode 2^24 via Python':<48} ours {ours*1e3:10.3f} ms")
+    peers.line("decode 2^24 via Python", ours)
     return peers.verdict()
 
 

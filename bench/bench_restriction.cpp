@@ -73,6 +73,29 @@ void compare_one(const char* label, const varnel::FValue& f, const plain::Table&
       [&] { return plain::literal_count_forms(t, vars); });
 }
 
+// `calls` entropies of one random function of n variables and k random fixed
+// variables per timed run, against as many literal ones.
+void compare_calls(unsigned n, unsigned k, int calls, int reps, std::mt19937_64& rng) {
+  const plain::Table t = plain::random_table(n, rng);
+  const varnel::FValue f = plain::pack(t);
+  const Vars vars = random_vars(n, k, rng);
+  char name[96];
+  std::snprintf(name, sizeof name, "set_entropy n=%u k=%u (x%d)", n, k, calls);
+  bench::compare(
+      name, reps,
+      [&] {
+        float h = 0;
+        for (int i = 0; i < calls; ++i) bench::keep(h = varnel::set_entropy(f, vars));
+        return h;
+      },
+      [&] {
+        float h = 0;
+        for (int i = 0; i < calls; ++i) bench::keep(h = plain::literal_set_entropy(t, vars));
+        return h;
+      },
+      bench::within(literal_tolerance(k)));
+}
+
 }  // namespace
 
 int main() {
@@ -92,38 +115,8 @@ int main() {
     for (std::size_t x = 0; x < s.size(); ++x) s[x] = t[(x & 0xFFF)];
     compare_one("n=20 k=10 structured", plain::pack(s), s, random_vars(20, 10, rng), 5);
     // Small tables, the regime of thousands of calls per measure.
-    const plain::Table t10 = plain::random_table(10, rng);
-    const varnel::FValue f10 = plain::pack(t10);
-    const Vars v5 = random_vars(10, 5, rng);
-    bench::compare(
-        "set_entropy n=10 k=5 (x1000)", 5,
-        [&] {
-          float h = 0;
-          for (int i = 0; i < 1000; ++i) bench::keep(h = varnel::set_entropy(f10, v5));
-          return h;
-        },
-        [&] {
-          float h = 0;
-          for (int i = 0; i < 1000; ++i) bench::keep(h = plain::literal_set_entropy(t10, v5));
-          return h;
-        },
-        bench::within(literal_tolerance(5)));
-    const plain::Table t14 = plain::random_table(14, rng);
-    const varnel::FValue f14 = plain::pack(t14);
-    const Vars v7 = random_vars(14, 7, rng);
-    bench::compare(
-        "set_entropy n=14 k=7 (x100)", 3,
-        [&] {
-          float h = 0;
-          for (int i = 0; i < 100; ++i) bench::keep(h = varnel::set_entropy(f14, v7));
-          return h;
-        },
-        [&] {
-          float h = 0;
-          for (int i = 0; i < 100; ++i) bench::keep(h = plain::literal_set_entropy(t14, v7));
-          return h;
-        },
-        bench::within(literal_tolerance(7)));
+    compare_calls(10, 5, 1000, 5, rng);
+    compare_calls(14, 7, 100, 3, rng);
     // Both sides of a bipartition from one matrix, against two literal calls.
     const Vars a = random_vars(20, 10, rng);
     Vars b;

@@ -7,19 +7,12 @@ import sys
 
 import numpy as np
 
-from varnel import Varnel
-
 import peers
 from peers import best as _best
 
 
 def best(f, reps=7):
     return _best(f, reps)
-
-
-def line(name, ours, label, other):
-    print(f"{name:<48} ours {ours*1e3:10.3f} ms   {label} {other*1e3:10.3f} ms   "
-          f"ratio {other/ours:8.2f}x")
 
 
 def numpy_table(body, n, vars):
@@ -37,10 +30,8 @@ def main():
     rng = random.Random(24)
     n = 24
     # A random 2^24-entry function, built through the byte encoding.
-    raw = Varnel.from_number(0, n).encode()
-    prefix = raw[: len(raw) - (1 << n)]
-    body = np.frombuffer(np.random.default_rng(1).bytes(1 << n), dtype=np.uint8) & 1
-    v = Varnel.decode(prefix + body.tobytes())
+    body = peers.random_bits(n, 1)
+    v = peers.to_varnel(body)
     source = np.random.default_rng(2).integers(0, 2, 1 << n).astype(bool)
     copy = best(lambda: source.copy())
     for vars in ([], list(range(12)), list(range(12, 24)), rng.sample(range(n), 12),
@@ -48,12 +39,12 @@ def main():
         ours = best(lambda: v.table(vars))
         peers.check(f"table n=24 vars={vars}", np.array_equal(v.table(vars), numpy_table(body, n, vars)))
         label = f"table n=24 vars={'random ' + str(len(vars)) if vars and vars != list(range(vars[0], vars[0] + len(vars))) else vars if not vars else f'{vars[0]}..{vars[-1]}'}"
-        line(label, ours, "numpy copy", copy)
+        peers.line(label, ours, "numpy copy", copy)
     vars = rng.sample(range(n), 12)
     t = best(lambda: v.information(vars))
-    print(f"{'information n=24 k=12':<48} ours {t*1e3:10.3f} ms")
+    peers.line("information n=24 k=12", t)
     t = best(lambda: v.fragmentation_coefficient(vars))
-    print(f"{'fragmentation_coefficient n=24 k=12':<48} ours {t*1e3:10.3f} ms")
+    peers.line("fragmentation_coefficient n=24 k=12", t)
     return peers.verdict()
 
 

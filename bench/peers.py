@@ -21,6 +21,15 @@ def best(f, reps=3):
     return t
 
 
+def line(name, ours, label=None, other=None):
+    """Prints one timing row: our time, and with a peer (`label`, time
+    `other`) the peer's time and the ratio."""
+    row = f"{name:<48} ours {ours*1e3:10.3f} ms"
+    if label is not None:
+        row += f"   {label} {other*1e3:10.3f} ms   ratio {other/ours:8.2f}x"
+    print(row)
+
+
 _checks = {"made": 0, "failed": 0}
 
 

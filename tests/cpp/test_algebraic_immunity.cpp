@@ -3,6 +3,7 @@
 
 #include <random>
 
+#include "corpus_sweep.hpp"
 #include "boolean_plain.hpp"
 #include "error.hpp"
 #include "families_plain.hpp"
@@ -11,18 +12,13 @@
 using varnel::FValue;
 
 TEST(AlgebraicImmunity, MatchesTheMatrixRanksOnTheCorpus) {
-  std::mt19937_64 rng(51);
-  for (unsigned n = 0; n <= 8; ++n) {
-    for (const auto& c : plain::corpus(n, rng, 6)) {
-      SCOPED_TRACE(c.name);
-      const FValue f = plain::pack(c.table);
-      EXPECT_EQ(varnel::algebraic_immunity(f), plain::algebraic_immunity(c.table));
-      for (bool value : {false, true}) {
-        const unsigned want = plain::annihilator_degree(c.table, value);
-        EXPECT_EQ(varnel::annihilator_degree(f, value, n), std::min(want, n + 1));
-      }
+  sweep_corpus(51, 0, 8, 6, [&](unsigned n, const plain::Case& c, const FValue& f) {
+    EXPECT_EQ(varnel::algebraic_immunity(f), plain::algebraic_immunity(c.table));
+    for (bool value : {false, true}) {
+      const unsigned want = plain::annihilator_degree(c.table, value);
+      EXPECT_EQ(varnel::annihilator_degree(f, value, n), std::min(want, n + 1));
     }
-  }
+  });
 }
 
 TEST(AlgebraicImmunity, ClosedForms) {

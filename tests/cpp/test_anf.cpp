@@ -3,6 +3,7 @@
 
 #include <random>
 
+#include "corpus_sweep.hpp"
 #include "boolean_plain.hpp"
 #include "families_plain.hpp"
 #include "metrics/anf.hpp"
@@ -10,20 +11,16 @@
 using varnel::FValue;
 
 TEST(Anf, MatchesTheMoebiusSumOnTheCorpus) {
-  std::mt19937_64 rng(31);
-  for (unsigned n = 0; n <= 9; ++n) {
-    for (const auto& c : plain::corpus(n, rng)) {
-      SCOPED_TRACE(c.name);
-      const plain::Table want = plain::anf(c.table);
-      const FValue got = varnel::algebraic_normal_form(plain::pack(c.table));
-      ASSERT_EQ(plain::unpack(got), want);
-      unsigned degree = 0;
-      for (std::size_t u = 0; u < want.size(); ++u) {
-        if (want[u]) degree = std::max(degree, static_cast<unsigned>(std::popcount(u)));
-      }
-      EXPECT_EQ(varnel::algebraic_degree(plain::pack(c.table)), degree);
+  sweep_corpus(31, 0, 9, 4, [&](unsigned, const plain::Case& c, const FValue& f) {
+    const plain::Table want = plain::anf(c.table);
+    const FValue got = varnel::algebraic_normal_form(f);
+    ASSERT_EQ(plain::unpack(got), want);
+    unsigned degree = 0;
+    for (std::size_t u = 0; u < want.size(); ++u) {
+      if (want[u]) degree = std::max(degree, static_cast<unsigned>(std::popcount(u)));
     }
-  }
+    EXPECT_EQ(varnel::algebraic_degree(f), degree);
+  });
 }
 
 TEST(Anf, IsAnInvolutionOnLargeTables) {

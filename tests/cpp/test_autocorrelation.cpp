@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "corpus_sweep.hpp"
 #include "boolean_plain.hpp"
 #include "families_plain.hpp"
 #include "metrics/autocorrelation.hpp"
@@ -12,34 +13,27 @@
 using varnel::FValue;
 
 TEST(Walsh, SpectrumAndLevelWeightsMatchThePlainTransform) {
-  std::mt19937_64 rng(41);
-  for (unsigned n : {0u, 1u, 2u, 5u, 8u, 11u, 16u}) {
-    for (const auto& c : plain::corpus(n, rng, 2)) {
-      SCOPED_TRACE(c.name);
-      const std::vector<std::int64_t> want = plain::walsh(c.table);
-      std::vector<std::int64_t> got(want.size());
-      varnel::walsh_spectrum(plain::pack(c.table), got);
-      ASSERT_EQ(got, want);
-      std::vector<std::uint64_t> levels(n + 1, 0);
-      for (std::size_t s = 0; s < want.size(); ++s) {
-        levels[std::popcount(s)] += static_cast<std::uint64_t>(want[s] * want[s]);
-      }
-      EXPECT_EQ(varnel::fourier_level_weights(plain::pack(c.table)), levels);
-    }
-  }
+  sweep_corpus(
+      41, {0, 1, 2, 5, 8, 11, 16}, 2, [&](unsigned n, const plain::Case& c, const FValue& f) {
+        const std::vector<std::int64_t> want = plain::walsh(c.table);
+        std::vector<std::int64_t> got(want.size());
+        varnel::walsh_spectrum(f, got);
+        ASSERT_EQ(got, want);
+        std::vector<std::uint64_t> levels(n + 1, 0);
+        for (std::size_t s = 0; s < want.size(); ++s) {
+          levels[std::popcount(s)] += static_cast<std::uint64_t>(want[s] * want[s]);
+        }
+        EXPECT_EQ(varnel::fourier_level_weights(f), levels);
+      });
 }
 
 TEST(Autocorrelation, MatchesTheDefinition) {
-  std::mt19937_64 rng(42);
-  for (unsigned n = 0; n <= 9; ++n) {
-    for (const auto& c : plain::corpus(n, rng, 3)) {
-      SCOPED_TRACE(c.name);
-      const std::vector<std::int64_t> want = plain::autocorrelation(c.table);
-      std::vector<std::int64_t> got(want.size());
-      varnel::autocorrelation(plain::pack(c.table), got);
-      ASSERT_EQ(got, want);
-    }
-  }
+  sweep_corpus(42, 0, 9, 3, [&](unsigned, const plain::Case& c, const FValue& f) {
+    const std::vector<std::int64_t> want = plain::autocorrelation(c.table);
+    std::vector<std::int64_t> got(want.size());
+    varnel::autocorrelation(f, got);
+    ASSERT_EQ(got, want);
+  });
 }
 
 TEST(Autocorrelation, ClosedForms) {

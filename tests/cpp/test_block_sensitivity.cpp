@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "corpus_sweep.hpp"
 #include "boolean_plain.hpp"
 #include "error.hpp"
 #include "families_plain.hpp"
@@ -12,18 +13,13 @@
 using varnel::FValue;
 
 TEST(BlockSensitivity, MatchesTheExhaustiveRecursion) {
-  std::mt19937_64 rng(71);
-  for (unsigned n = 0; n <= 8; ++n) {
-    for (const auto& c : plain::corpus(n, rng, 4)) {
-      SCOPED_TRACE(c.name);
-      const FValue f = plain::pack(c.table);
-      for (std::size_t x = 0; x < c.table.size(); x += 1 + c.table.size() / 16) {
-        ASSERT_EQ(varnel::point_block_sensitivity(f, x), plain::point_block_sensitivity(c.table, x))
-            << x;
-      }
-      EXPECT_EQ(varnel::block_sensitivity(f), plain::block_sensitivity(c.table));
+  sweep_corpus(71, 0, 8, 4, [&](unsigned, const plain::Case& c, const FValue& f) {
+    for (std::size_t x = 0; x < c.table.size(); x += 1 + c.table.size() / 16) {
+      ASSERT_EQ(varnel::point_block_sensitivity(f, x), plain::point_block_sensitivity(c.table, x))
+          << x;
     }
-  }
+    EXPECT_EQ(varnel::block_sensitivity(f), plain::block_sensitivity(c.table));
+  });
 }
 
 TEST(BlockSensitivity, MinimalBlocksAreTheMinimalSensitiveSets) {

@@ -3,6 +3,7 @@
 // (AVX2 and the x86-64-v2 baseline).
 #include <gtest/gtest.h>
 
+#include "corpus_sweep.hpp"
 #include "expect_panic.hpp"
 
 #include <bit>
@@ -27,16 +28,7 @@ using varnel::FValue;
 namespace {
 
 using plain::float_bits;
-
-// The sanitised build runs the slow reference code about 50 times slower, so
-// the heaviest comparisons use fewer functions there (the plain build runs all).
-#ifdef __SANITIZE_ADDRESS__
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
-#define EXPECT_SAME_FLOAT(a, b) EXPECT_EQ(float_bits(a), float_bits(b)) << (a) << " vs " << (b)
+using plain::kSanitized;
 
 // Caps the vector level of every kernel at the baseline, or lifts the cap.
 void force_baseline(bool on) {
@@ -60,21 +52,16 @@ std::string path_name(const ::testing::TestParamInfo<bool>& info) {
 // --- spectrum ----------------------------------------------------------------
 
 TEST_P(BothPaths, SpectralMeasuresMatchTheReference) {
-  std::mt19937_64 rng(11);
-  for (unsigned n = 0; n <= 12; ++n) {
-    for (const auto& c : plain::corpus(n, rng)) {
-      SCOPED_TRACE(c.name);
-      const FValue f = plain::pack(c.table);
-      const std::vector<float> want = plain::coefficients(c.table);
-      const std::vector<float> got = varnel::fourier_coeficients(f);
-      ASSERT_EQ(got.size(), want.size());
-      for (std::size_t s = 0; s < want.size(); ++s)
-        ASSERT_EQ(float_bits(got[s]), float_bits(want[s])) << s;
-      EXPECT_SAME_FLOAT(varnel::spectral_entropy(f), plain::spectral_entropy(c.table));
-      EXPECT_EQ(varnel::no_linearity(f), plain::no_linearity(c.table));
-      EXPECT_EQ(varnel::degree(f), plain::degree(c.table));
-    }
-  }
+  sweep_corpus(11, 0, 12, 4, [&](unsigned, const plain::Case& c, const FValue& f) {
+    const std::vector<float> want = plain::coefficients(c.table);
+    const std::vector<float> got = varnel::fourier_coeficients(f);
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t s = 0; s < want.size(); ++s)
+      ASSERT_EQ(float_bits(got[s]), float_bits(want[s])) << s;
+    EXPECT_SAME_FLOAT(varnel::spectral_entropy(f), plain::spectral_entropy(c.table));
+    EXPECT_EQ(varnel::no_linearity(f), plain::no_linearity(c.table));
+    EXPECT_EQ(varnel::degree(f), plain::degree(c.table));
+  });
 }
 
 TEST_P(BothPaths, SpectrumOfLargeTablesMatchesTheReference) {
@@ -179,19 +166,14 @@ TEST(Spectral, EdgeCases) {
 // --- influence and sensitivity ---------------------------------------------
 
 TEST_P(BothPaths, InfluenceAndSensitivityMatchTheReference) {
-  std::mt19937_64 rng(21);
-  for (unsigned n = 0; n <= 12; ++n) {
-    for (const auto& c : plain::corpus(n, rng)) {
-      SCOPED_TRACE(c.name);
-      const FValue f = plain::pack(c.table);
-      for (std::uint64_t var = 0; var <= n + 1; ++var) {
-        EXPECT_SAME_FLOAT(varnel::influence(f, var), plain::influence(c.table, var));
-      }
-      EXPECT_SAME_FLOAT(varnel::total_influence(f), plain::total_influence(c.table));
-      EXPECT_EQ(varnel::max_sensitivity(f), plain::max_sensitivity(c.table));
-      EXPECT_SAME_FLOAT(varnel::mean_sensitivity(f), plain::mean_sensitivity(c.table));
+  sweep_corpus(21, 0, 12, 4, [&](unsigned n, const plain::Case& c, const FValue& f) {
+    for (std::uint64_t var = 0; var <= n + 1; ++var) {
+      EXPECT_SAME_FLOAT(varnel::influence(f, var), plain::influence(c.table, var));
     }
-  }
+    EXPECT_SAME_FLOAT(varnel::total_influence(f), plain::total_influence(c.table));
+    EXPECT_EQ(varnel::max_sensitivity(f), plain::max_sensitivity(c.table));
+    EXPECT_SAME_FLOAT(varnel::mean_sensitivity(f), plain::mean_sensitivity(c.table));
+  });
 }
 
 // Up to 11 variables every term and partial sum of the single-precision sums
@@ -279,41 +261,31 @@ TEST(Influence, VariablesBeyondTheTableGiveNegativeZero) {
 }
 
 TEST(Sensitivity, RelationsHold) {
-  std::mt19937_64 rng(24);
-  for (unsigned n = 1; n <= 14; ++n) {
-    for (const auto& c : plain::corpus(n, rng, 2)) {
-      SCOPED_TRACE(c.name);
-      const FValue f = plain::pack(c.table);
-      const float mean = varnel::mean_sensitivity(f);
-      EXPECT_NEAR(mean, varnel::total_influence(f), 1e-4 * (n + 1));
-      EXPECT_EQ(static_cast<double>(mean) * static_cast<double>(f.size()),
-                2.0 * static_cast<double>(varnel::FrontierGraph(f).edge_count()));
-      EXPECT_EQ(varnel::sensitivity_sum(f), 2 * varnel::FrontierGraph(f).edge_count());
-    }
-  }
+  sweep_corpus(24, 1, 14, 2, [&](unsigned n, const plain::Case&, const FValue& f) {
+    const float mean = varnel::mean_sensitivity(f);
+    EXPECT_NEAR(mean, varnel::total_influence(f), 1e-4 * (n + 1));
+    EXPECT_EQ(static_cast<double>(mean) * static_cast<double>(f.size()),
+              2.0 * static_cast<double>(varnel::FrontierGraph(f).edge_count()));
+    EXPECT_EQ(varnel::sensitivity_sum(f), 2 * varnel::FrontierGraph(f).edge_count());
+  });
 }
 
 // --- frontier ----------------------------------------------------------------
 
 TEST(Frontier, GraphMatchesTheReferenceEdgeList) {
-  std::mt19937_64 rng(31);
-  for (unsigned n = 0; n <= 12; ++n) {
-    for (const auto& c : plain::corpus(n, rng)) {
-      SCOPED_TRACE(c.name);
-      const FValue f = plain::pack(c.table);
-      const plain::Graph want = plain::frontier_graph(c.table);
-      const varnel::FrontierGraph got = varnel::frontier_graph(f);
-      std::vector<std::pair<std::uint32_t, std::uint32_t>> edges;
-      got.for_each_edge(f, [&](std::uint64_t x, std::uint64_t y) {
-        edges.emplace_back(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
-      });
-      ASSERT_EQ(edges, want.edges);
-      EXPECT_EQ(got.edge_count(), want.edges.size());
-      EXPECT_EQ(varnel::FrontierGraph::node_count(f), want.nodes.size());
-      EXPECT_EQ(varnel::max_frontier_size(f), plain::max_frontier_size(c.table));
-      EXPECT_EQ(varnel::b_0(f) + varnel::b_1(f), f.size());
-    }
-  }
+  sweep_corpus(31, 0, 12, 4, [&](unsigned, const plain::Case& c, const FValue& f) {
+    const plain::Graph want = plain::frontier_graph(c.table);
+    const varnel::FrontierGraph got = varnel::frontier_graph(f);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> edges;
+    got.for_each_edge(f, [&](std::uint64_t x, std::uint64_t y) {
+      edges.emplace_back(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
+    });
+    ASSERT_EQ(edges, want.edges);
+    EXPECT_EQ(got.edge_count(), want.edges.size());
+    EXPECT_EQ(varnel::FrontierGraph::node_count(f), want.nodes.size());
+    EXPECT_EQ(varnel::max_frontier_size(f), plain::max_frontier_size(c.table));
+    EXPECT_EQ(varnel::b_0(f) + varnel::b_1(f), f.size());
+  });
 }
 
 TEST(Frontier, KnownGraphs) {
@@ -487,17 +459,13 @@ TEST(Certificate, EdgeCasesAndBounds) {
 }
 
 TEST(Certificate, PointValuesMatchTheReference) {
-  std::mt19937_64 rng(45);
-  for (unsigned n = 0; n <= 8; ++n) {
-    for (const auto& c : plain::corpus(n, rng, 2)) {
-      const FValue f = plain::pack(c.table);
-      for (std::size_t x = 0; x < c.table.size(); ++x) {
-        ASSERT_EQ(varnel::point_certificate_complexity(f, x),
-                  plain::point_certificate_complexity(c.table, x))
-            << c.name << " x=" << x;
-      }
+  sweep_corpus(45, 0, 8, 2, [&](unsigned, const plain::Case& c, const FValue& f) {
+    for (std::size_t x = 0; x < c.table.size(); ++x) {
+      ASSERT_EQ(varnel::point_certificate_complexity(f, x),
+                plain::point_certificate_complexity(c.table, x))
+          << c.name << " x=" << x;
     }
-  }
+  });
 }
 
 TEST(Certificate, InvalidInputsAreInternalFailures) {

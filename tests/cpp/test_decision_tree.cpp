@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "corpus_sweep.hpp"
 #include "boolean_plain.hpp"
 #include "error.hpp"
 #include "families_plain.hpp"
@@ -16,14 +17,9 @@
 using varnel::FValue;
 
 TEST(DecisionTree, MatchesTheRecursionOverRestrictions) {
-  std::mt19937_64 rng(61);
-  for (unsigned n = 0; n <= 6; ++n) {
-    for (const auto& c : plain::corpus(n, rng, 6)) {
-      SCOPED_TRACE(c.name);
-      EXPECT_EQ(varnel::decision_tree_depth(plain::pack(c.table)),
-                plain::decision_tree_depth(c.table));
-    }
-  }
+  sweep_corpus(61, 0, 6, 6, [&](unsigned, const plain::Case& c, const FValue& f) {
+    EXPECT_EQ(varnel::decision_tree_depth(f), plain::decision_tree_depth(c.table));
+  });
 }
 
 TEST(DecisionTree, ClosedForms) {
@@ -52,23 +48,18 @@ TEST(DecisionTree, ClosedForms) {
 }
 
 TEST(DecisionTree, ComplexityMeasuresAreOrdered) {
-  std::mt19937_64 rng(62);
-  for (unsigned n = 1; n <= 9; ++n) {
-    for (const auto& c : plain::corpus(n, rng, 4)) {
-      SCOPED_TRACE(c.name);
-      const FValue f = plain::pack(c.table);
-      const unsigned s = varnel::max_sensitivity(f);
-      const unsigned bs = varnel::block_sensitivity(f);
-      const unsigned cc = varnel::certificate_complexity(f);
-      const unsigned d = varnel::decision_tree_depth(f);
-      EXPECT_LE(s, bs);
-      EXPECT_LE(bs, cc);
-      EXPECT_LE(cc, d);
-      EXPECT_LE(d, n);
-      EXPECT_LE(varnel::degree(f), d);
-      // D <= C^2 and C <= s * bs.
-      EXPECT_LE(d, cc * cc);
-      EXPECT_LE(cc, s * bs);
-    }
-  }
+  sweep_corpus(62, 1, 9, 4, [&](unsigned n, const plain::Case&, const FValue& f) {
+    const unsigned s = varnel::max_sensitivity(f);
+    const unsigned bs = varnel::block_sensitivity(f);
+    const unsigned cc = varnel::certificate_complexity(f);
+    const unsigned d = varnel::decision_tree_depth(f);
+    EXPECT_LE(s, bs);
+    EXPECT_LE(bs, cc);
+    EXPECT_LE(cc, d);
+    EXPECT_LE(d, n);
+    EXPECT_LE(varnel::degree(f), d);
+    // D <= C^2 and C <= s * bs.
+    EXPECT_LE(d, cc * cc);
+    EXPECT_LE(cc, s * bs);
+  });
 }

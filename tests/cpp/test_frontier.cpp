@@ -12,14 +12,9 @@
 #include "metrics/frontier.hpp"
 #include "metrics/sensitivity.hpp"
 #include "plain.hpp"
+#include "toolkit.hpp"
 
-namespace {
-#ifdef __SANITIZE_ADDRESS__
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-}  // namespace
+using plain::kSanitized;
 
 TEST(FrontierLarge, EdgeCountMatchesTheEdgeList) {
   // From 19 variables the variables above 17 pair whole blocks of the table.

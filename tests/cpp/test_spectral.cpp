@@ -12,24 +12,19 @@
 #include <string>
 
 #include "classical.hpp"
+#include "corpus_sweep.hpp"
 #include "families_plain.hpp"
 #include "simd.hpp"
 #include "metrics/spectral.hpp"
 #include "plain.hpp"
+#include "toolkit.hpp"
 
 using varnel::FValue;
 
 namespace {
 
-#ifdef __SANITIZE_ADDRESS__
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
-std::uint32_t bits(float x) { return std::bit_cast<std::uint32_t>(x); }
-
-#define EXPECT_SAME_FLOAT(a, b) EXPECT_EQ(bits(a), bits(b)) << (a) << " vs " << (b)
+using plain::float_bits;
+using plain::kSanitized;
 
 // --- closed forms of symmetric functions -------------------------------------
 
@@ -127,7 +122,7 @@ TEST(SpectralRecipe, EveryFunctionOfUpToFourVariables) {
     for (std::uint64_t number = 0; number < (std::uint64_t{1} << size); ++number) {
       const FValue f = varnel::from_number(number, n);
       const plain::Table t = plain::unpack(f);
-      ASSERT_EQ(bits(varnel::spectral_entropy(f)), bits(plain::spectral_entropy(t)))
+      ASSERT_EQ(float_bits(varnel::spectral_entropy(f)), float_bits(plain::spectral_entropy(t)))
           << n << " " << number;
       ASSERT_EQ(varnel::no_linearity(f), plain::no_linearity(t)) << n << " " << number;
       ASSERT_EQ(varnel::degree(f), plain::degree(t)) << n << " " << number;
@@ -143,7 +138,7 @@ TEST(SpectralRecipe, ManyRandomFunctionsUpToTwelveVariables) {
       const double p = std::uniform_real_distribution<double>(0.0, 1.0)(rng);
       const plain::Table t = r % 2 ? plain::random_table(n, rng) : plain::biased(n, p * p, rng);
       const FValue f = plain::pack(t);
-      ASSERT_EQ(bits(varnel::spectral_entropy(f)), bits(plain::spectral_entropy(t)))
+      ASSERT_EQ(float_bits(varnel::spectral_entropy(f)), float_bits(plain::spectral_entropy(t)))
           << n << " " << r;
       ASSERT_EQ(varnel::no_linearity(f), plain::no_linearity(t)) << n << " " << r;
       ASSERT_EQ(varnel::degree(f), plain::degree(t)) << n << " " << r;
@@ -211,20 +206,17 @@ TEST(SpectralLarge, DegreeBelowTheTop) {
 TEST(SpectralAccuracy, WithinOneUlpOfTheExactSumOfTheTerms) {
   // The terms summed in long double in index order: grouping by |W| changes
   // the double-precision sum by far less than the final rounding.
-  std::mt19937_64 rng(104);
-  for (unsigned n : {13u, 16u, 18u}) {
-    for (const auto& c : plain::corpus(n, rng, 2)) {
-      const std::vector<float> coefficient = plain::coefficients(c.table);
-      long double exact = 0;
-      for (const float x : coefficient) {
-        if (x != 0.0f) exact -= static_cast<long double>(logf(x * x) * (x * x));
-      }
-      const float got = varnel::spectral_entropy(plain::pack(c.table));
-      const auto want = static_cast<float>(exact);
-      EXPECT_LE(std::abs(got - want), std::abs(want) * std::ldexp(1.0f, -23))
-          << c.name << ": " << got << " vs " << want;
+  sweep_corpus(104, {13, 16, 18}, 2, [&](unsigned, const plain::Case& c, const FValue& f) {
+    const std::vector<float> coefficient = plain::coefficients(c.table);
+    long double exact = 0;
+    for (const float x : coefficient) {
+      if (x != 0.0f) exact -= static_cast<long double>(logf(x * x) * (x * x));
     }
-  }
+    const float got = varnel::spectral_entropy(f);
+    const auto want = static_cast<float>(exact);
+    EXPECT_LE(std::abs(got - want), std::abs(want) * std::ldexp(1.0f, -23))
+        << got << " vs " << want;
+  });
 }
 
 // --- closed forms from 20 to 28 variables ------------------------------------

@@ -1,6 +1,7 @@
-"""Helpers shared by the Python tests: tables, exact float comparison and the
-internal-failure check. The reference implementations (tests/reference) are
-put on the import path once, by conftest.py."""
+"""Helpers shared by the Python tests: tables, exact float comparison, the
+internal-failure check and a list that lies about its length. The reference
+implementations (tests/reference) are put on the import path once, by
+conftest.py."""
 import struct
 
 import pytest
@@ -35,6 +36,17 @@ def same_list(a, b):
 
 def is_negative_zero(x):
     return struct.pack("<d", float(x)) == struct.pack("<d", -0.0)
+
+
+class LyingList(list):
+    """A list whose ``len()`` says ``length``, whatever its items are."""
+
+    def __init__(self, items, length):
+        super().__init__(items)
+        self.length = length
+
+    def __len__(self):
+        return self.length
 
 
 def panics(call, message):

@@ -15,6 +15,7 @@ import pytest
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
+from helpers import LyingList
 from varnel import Varnel
 
 pytestmark = pytest.mark.filterwarnings("ignore::DeprecationWarning")
@@ -99,15 +100,6 @@ def ints(small):
 
 
 # --- hostile sequences -------------------------------------------------------------
-
-class LyingList(list):
-    def __init__(self, items, length):
-        super().__init__(items)
-        self.length = length
-
-    def __len__(self):
-        return self.length
-
 
 class LenRaises(list):
     def __len__(self):

@@ -12,6 +12,7 @@ import time
 
 import pytest
 
+from helpers import LyingList
 from varnel import Varnel
 
 PARAMETER_CALLS = [
@@ -55,15 +56,6 @@ def test_keyword_name_with_lone_surrogate_is_a_type_error(call, args):
 
 
 # --- lying lengths ------------------------------------------------------------
-
-class LyingList(list):
-    def __init__(self, items, length):
-        super().__init__(items)
-        self.length = length
-
-    def __len__(self):
-        return self.length
-
 
 @pytest.mark.parametrize("length", [2**62, 2**63 - 1, 10**6, 0, 1])
 def test_a_lying_length_gives_what_the_real_sequence_gives(length):

@@ -32,11 +32,15 @@ def algebraic_degree(t):
     return max((weight(u) for u, c in enumerate(anf(t)) if c), default=0)
 
 
-def correlation_immunity(t):
-    n = n_vars(t)
-    w = walsh_standard(t)
-    nonzero = [weight(s) for s in range(1, len(t)) if w[s]]
+def order_below_first_nonzero(values, n):
+    """One less than the least weight of an index s >= 1 with values[s] != 0;
+    n when there is none."""
+    nonzero = [weight(s) for s in range(1, len(values)) if values[s]]
     return min(nonzero) - 1 if nonzero else n
+
+
+def correlation_immunity(t):
+    return order_below_first_nonzero(walsh_standard(t), n_vars(t))
 
 
 def is_balanced(t):
@@ -48,10 +52,7 @@ def resiliency(t):
 
 
 def propagation_criterion(t):
-    n = n_vars(t)
-    r = autocorrelation(t)
-    nonzero = [weight(a) for a in range(1, len(t)) if r[a]]
-    return min(nonzero) - 1 if nonzero else n
+    return order_below_first_nonzero(autocorrelation(t), n_vars(t))
 
 
 def is_bent(t):

@@ -121,9 +121,20 @@ inline std::uint32_t npn_walk(std::uint32_t f) {
 /// A five-input transform as six entries: t[0] output complement, t[k] = ±m.
 using Transform = std::array<int, 6>;
 
-/// Whether f(x) = t[0] XOR r(y) for every input x, where the node-k variable
-/// of y (node k = variable 5 - k) is the node-|t[k]| variable of x,
-/// complemented when t[k] < 0; and t is a signed permutation.
+/// The input y that t takes x to: the node-k variable of y (node k = variable
+/// 5 - k) is the node-|t[k]| variable of x, complemented when t[k] < 0.
+inline unsigned transformed_input(unsigned x, const Transform& t) {
+  unsigned y = 0;
+  for (int k = 1; k <= 5; ++k) {
+    const int m = t[k] < 0 ? -t[k] : t[k];
+    const unsigned bit = ((x >> (5 - m)) & 1u) ^ (t[k] < 0 ? 1u : 0u);
+    y |= bit << (5 - k);
+  }
+  return y;
+}
+
+/// Whether f(x) = t[0] XOR r(y) for every input x, y = transformed_input(x, t),
+/// and t is a signed permutation.
 inline bool transform_holds(std::uint32_t f, std::uint32_t r, const Transform& t) {
   if (t[0] != 0 && t[0] != 1) return false;
   unsigned seen = 0;
@@ -134,29 +145,17 @@ inline bool transform_holds(std::uint32_t f, std::uint32_t r, const Transform& t
   }
   if (seen != 0x3Eu) return false;
   for (unsigned x = 0; x < 32; ++x) {
-    unsigned y = 0;
-    for (int k = 1; k <= 5; ++k) {
-      const int m = t[k] < 0 ? -t[k] : t[k];
-      const unsigned bit = ((x >> (5 - m)) & 1u) ^ (t[k] < 0 ? 1u : 0u);
-      y |= bit << (5 - k);
-    }
-    if (at(f, x) != (static_cast<bool>(t[0]) != at(r, y))) return false;
+    if (at(f, x) != (static_cast<bool>(t[0]) != at(r, transformed_input(x, t)))) return false;
   }
   return true;
 }
 
-/// The word g with g(x) = t[0] XOR f(y), y from x as in transform_holds: the
-/// function that t leads to from f.
+/// The word g with g(x) = t[0] XOR f(transformed_input(x, t)): the function
+/// that t leads to from f.
 inline std::uint32_t apply_transform(std::uint32_t f, const Transform& t) {
   std::uint32_t g = 0;
   for (unsigned x = 0; x < 32; ++x) {
-    unsigned y = 0;
-    for (int k = 1; k <= 5; ++k) {
-      const int m = t[k] < 0 ? -t[k] : t[k];
-      const unsigned bit = ((x >> (5 - m)) & 1u) ^ (t[k] < 0 ? 1u : 0u);
-      y |= bit << (5 - k);
-    }
-    if (static_cast<bool>(t[0]) != at(f, y)) g |= 1u << (31 - x);
+    if (static_cast<bool>(t[0]) != at(f, transformed_input(x, t))) g |= 1u << (31 - x);
   }
   return g;
 }

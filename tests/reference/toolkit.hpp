@@ -1,5 +1,6 @@
 // Shared helpers of the C++ tests and benchmarks: bit extraction, the bits of
-// a float, and random tables of the shapes that exercise the fast paths (forms
+// a float (and a bit-exact test check on them), whether the build is
+// sanitised, and random tables of the shapes that exercise the fast paths (forms
 // that repeat, dummy variables, symmetric and constant functions).
 #pragma once
 
@@ -26,6 +27,14 @@ inline std::uint64_t pext(std::uint64_t x, std::uint64_t mask) {
 
 /// The IEEE bits of a single-precision value, for bit-exact comparisons.
 inline std::uint32_t float_bits(float x) { return std::bit_cast<std::uint32_t>(x); }
+
+/// Whether this is the sanitised build, which runs the slow reference code
+/// about 50 times slower: the heaviest comparisons use fewer functions there.
+#ifdef __SANITIZE_ADDRESS__
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
 
 /// Shapes of random test tables.
 enum class Shape {
@@ -169,3 +178,7 @@ inline Table mixed_table(unsigned n, std::initializer_list<Shape> mix, std::mt19
 }
 
 }  // namespace plain
+
+/// In a GoogleTest test: a and b are the same single-precision value to the bit.
+#define EXPECT_SAME_FLOAT(a, b) \
+  EXPECT_EQ(plain::float_bits(a), plain::float_bits(b)) << (a) << " vs " << (b)
