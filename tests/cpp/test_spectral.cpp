@@ -10,11 +10,14 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "classical.hpp"
 #include "corpus_sweep.hpp"
 #include "families_plain.hpp"
 #include "simd.hpp"
+#include "metrics/scratch.hpp"
 #include "metrics/spectral.hpp"
 #include "plain.hpp"
 #include "toolkit.hpp"
@@ -272,4 +275,34 @@ TEST(SpectralClosedForms, KrawtchoukSpectrumMatchesTheTransform) {
     for (std::size_t s = 0; s < want.size(); ++s)
       ASSERT_EQ(w[std::popcount(s)], want[s]) << n << " " << s;
   }
+}
+
+// The kept intermediate: an array given back is handed out again when large
+// enough, never above the limit, and threads taking and giving at once each
+// get an array of their own.
+TEST(KeptScratch, ReusesWithinTheLimitAndAcrossThreads) {
+  varnel::KeptScratch<std::uint16_t> kept(std::size_t{1} << 20);
+  auto a = kept.take(1000);
+  const std::uint16_t* first = a.get();
+  kept.give(std::move(a), 1000);
+  auto b = kept.take(500);  // smaller: the kept array serves
+  EXPECT_EQ(b.get(), first);
+  kept.give(std::move(b), 1000);
+  auto c = kept.take(2000);  // larger: a new one (the kept one is freed)
+  c[1999] = 7;
+  kept.give(std::move(c), std::size_t{1} << 20);  // 2 MiB: above the limit, not kept
+  auto d = kept.take(10);
+  d[9] = 1;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&kept, t] {
+      for (int i = 0; i < 2000; ++i) {
+        auto s = kept.take(64);
+        for (std::size_t e = 0; e < 64; ++e) s[e] = static_cast<std::uint16_t>(t);
+        for (std::size_t e = 0; e < 64; ++e) ASSERT_EQ(s[e], t);
+        kept.give(std::move(s), 64);
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
 }

@@ -7,8 +7,8 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <atomic>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <utility>
 
@@ -40,36 +40,36 @@ Scratch<T> make_scratch(std::size_t count) {
 /// called again and again on large tables: faulting in (and zeroing) fresh
 /// pages then costs more than the transform, and the page faults do not
 /// spread over threads. Arrays above `keep_bytes` are not kept. Safe to use
-/// from several threads at once (a thread that finds none kept allocates).
+/// from several threads at once (a thread that finds none kept allocates),
+/// and lock-free, so a process forked at any moment can use it.
 template <class T>
 class KeptScratch {
  public:
   explicit KeptScratch(std::size_t keep_bytes) : keep_bytes_(keep_bytes) {}
+  ~KeptScratch() { delete kept_.exchange(nullptr); }
+  KeptScratch(const KeptScratch&) = delete;
+  KeptScratch& operator=(const KeptScratch&) = delete;
 
   /// The kept array when it holds at least `count` entries, else a new one.
   Scratch<T> take(std::size_t count) {
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      if (kept_ && kept_count_ >= count) return std::move(kept_);
-    }
-    return make_scratch<T>(count);
+    const std::unique_ptr<Kept> kept(kept_.exchange(nullptr));
+    if (kept && kept->count >= count) return std::move(kept->array);
+    return make_scratch<T>(count);  // a smaller kept array is freed
   }
 
   /// Gives back an array of `count` entries after use.
   void give(Scratch<T> array, std::size_t count) {
     if (count * sizeof(T) > keep_bytes_) return;
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (!kept_ || kept_count_ < count) {
-      kept_ = std::move(array);
-      kept_count_ = count;
-    }
+    delete kept_.exchange(new Kept{std::move(array), count});
   }
 
  private:
+  struct Kept {
+    Scratch<T> array;
+    std::size_t count;
+  };
   std::size_t keep_bytes_;
-  std::mutex mutex_;
-  Scratch<T> kept_;
-  std::size_t kept_count_ = 0;
+  std::atomic<Kept*> kept_{nullptr};
 };
 
 }  // namespace varnel
