@@ -188,8 +188,8 @@ class Writer:
         def literal(text: str) -> None:
             fields.append(text.replace("%", "%%"))
 
-        def field(spec: str, feed) -> None:
-            fields.append(spec)
+        def field(conversion: str, feed) -> None:
+            fields.append(conversion)
             feeds.append(feed)
 
         literal(json.dumps(chunk.source) if json_mode else _csv_field(chunk.source))

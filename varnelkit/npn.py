@@ -120,32 +120,29 @@ def npn_canonize_many(words: Any) -> tuple[np.ndarray, np.ndarray]:
     return reps, transforms
 
 
-def npn_representatives(words: Any) -> np.ndarray:
-    """Representatives (``uint32``) of an array of table words."""
+def _per_word(words: Any, dtype: Any, fill: Any) -> np.ndarray:
+    """One value of `dtype` per table word, written by the native `fill`."""
     arr = as_word_array(words)
     _require_database()
-    reps = np.empty(arr.shape, dtype=np.uint32)
-    _native.npn_representatives(arr, reps)
-    return reps
+    out = np.empty(arr.shape, dtype=dtype)
+    fill(arr, out)
+    return out
+
+
+def npn_representatives(words: Any) -> np.ndarray:
+    """Representatives (``uint32``) of an array of table words."""
+    return _per_word(words, np.uint32, _native.npn_representatives)
 
 
 def minimal_gates_many(words: Any) -> np.ndarray:
     """Minimal numbers of two-input gates (``uint8``) of an array of table words."""
-    arr = as_word_array(words)
-    _require_database()
-    gates = np.empty(arr.shape, dtype=np.uint8)
-    _native.minimal_gates_many(arr, gates)
-    return gates
+    return _per_word(words, np.uint8, _native.minimal_gates_many)
 
 
 def npn_class_indices(words: Any) -> np.ndarray:
     """Class indices (``uint32``, positions in :func:`npn5_classes`) of an array
     of table words."""
-    arr = as_word_array(words)
-    _require_database()
-    classes = np.empty(arr.shape, dtype=np.uint32)
-    _native.npn_class_indices(arr, classes)
-    return classes
+    return _per_word(words, np.uint32, _native.npn_class_indices)
 
 
 @lru_cache(maxsize=1)

@@ -15,7 +15,7 @@ import pytest
 distributed = pytest.importorskip("distributed")
 
 SCRIPT = pathlib.Path(sys.executable).parent / "varnel"
-SPEC = ["random:n=9,count=240,seed=11", "majority:3..8", "-m",
+SOURCES = ["random:n=9,count=240,seed=11", "majority:3..8", "-m",
         "entropy,fragmentation_profile,certificate_complexity,degree"]
 
 
@@ -65,7 +65,7 @@ def cluster(tmp_path_factory):
 @pytest.fixture(scope="module")
 def single_process(tmp_path_factory):
     out = tmp_path_factory.mktemp("one") / "one.csv"
-    subprocess.run([str(SCRIPT), "census", *SPEC, "-o", str(out), "-j", "1"], check=True)
+    subprocess.run([str(SCRIPT), "census", *SOURCES, "-o", str(out), "-j", "1"], check=True)
     return rows_by_key(out.read_text())
 
 
@@ -79,7 +79,7 @@ def rows_by_key(text):
 def test_cluster_census_equals_single_process(cluster, single_process, tmp_path):
     address, _ = cluster
     out = tmp_path / "dask.csv"
-    proc = subprocess.run([str(SCRIPT), "census", *SPEC, "-o", str(out), "--dask", address],
+    proc = subprocess.run([str(SCRIPT), "census", *SOURCES, "-o", str(out), "--dask", address],
                           capture_output=True, timeout=600)
     assert proc.returncode == 0 and proc.stderr == b"", proc.stderr.decode()
     assert rows_by_key(out.read_text()) == single_process
@@ -88,7 +88,7 @@ def test_cluster_census_equals_single_process(cluster, single_process, tmp_path)
 def test_lost_worker_loses_and_repeats_nothing(cluster, single_process, tmp_path):
     address, workers = cluster
     out = tmp_path / "dask.csv"
-    proc = subprocess.Popen([str(SCRIPT), "census", *SPEC, "-o", str(out), "--dask", address],
+    proc = subprocess.Popen([str(SCRIPT), "census", *SOURCES, "-o", str(out), "--dask", address],
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     deadline = time.time() + 300
     while time.time() < deadline and proc.poll() is None and \
@@ -102,8 +102,8 @@ def test_lost_worker_loses_and_repeats_nothing(cluster, single_process, tmp_path
 
 def test_local_cluster_from_the_api():
     import varnelkit
-    spec = ["random:n=6,count=50,seed=2"]
-    here = varnelkit.census(spec, "entropy,degree", jobs=1)
-    there = varnelkit.census(spec, "entropy,degree", jobs=2, dask="local")
+    sources = ["random:n=6,count=50,seed=2"]
+    here = varnelkit.census(sources, "entropy,degree", jobs=1)
+    there = varnelkit.census(sources, "entropy,degree", jobs=2, dask="local")
     there = there.sort_values("index").reset_index(drop=True)
     assert here.equals(there)

@@ -109,10 +109,10 @@ PyObject* record_type() {
       {Py_tp_getset, getset},
       {0, nullptr},
   };
-  static PyType_Spec spec = {
+  static PyType_Spec type_spec = {
       Info::name, static_cast<int>(sizeof(RecordObject<Record>)), 0, Py_TPFLAGS_DEFAULT, slots,
   };
-  type = PyRef::checked(PyType_FromSpec(&spec)).release();
+  type = PyRef::checked(PyType_FromSpec(&type_spec)).release();
   return type;
 }
 

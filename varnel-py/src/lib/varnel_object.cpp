@@ -46,10 +46,10 @@ PyObject* create_varnel_type() {
       {Py_tp_doc, const_cast<char*>("Varnel(repr)\n--\n\n")},
       {0, nullptr},
   };
-  static PyType_Spec spec = {
+  static PyType_Spec type_spec = {
       "builtins.Varnel", static_cast<int>(sizeof(VarnelObject)), 0, Py_TPFLAGS_DEFAULT, slots,
   };
-  PyRef type = PyRef::checked(PyType_FromSpec(&spec));
+  PyRef type = PyRef::checked(PyType_FromSpec(&type_spec));
   g_varnel_type = type.release();
   return g_varnel_type;
 }
