@@ -130,9 +130,8 @@ int main(int argc, char** argv) {
       bench::check("frontier_size n=" + std::to_string(n), ours, want);
     }
     std::printf(
-        "%-34s %9.3f ms (cpu %8.3f)  per entry %5.2f ns  growth %5.2fx (cpu), extra memory 0 per "
-        "entry"
-        " (load %.1f)",
+        "%-34s %9.3f ms (cpu %8.3f)  per entry %5.3f ns  growth %5.2fx (cpu), extra memory "
+        "1/2048 byte per entry per thread (load %.1f)",
         ("frontier_size n=" + std::to_string(n)).c_str(), secs * 1e3, cpu * 1e3,
         cpu * 1e9 / std::ldexp(1.0, static_cast<int>(n)), previous > 0 ? cpu / previous : 0.0,
         bench::load_average());

@@ -70,7 +70,8 @@ TEST(FromNumber, Limits) {
 
 TEST(FValue, ZerosOfEverySizeCopyMoveAndCompare) {
   // Small tables live in a vector, large ones (from 2^25 entries, 4 MiB) in
-  // freshly mapped pages; both start all false and behave as values.
+  // freshly mapped pages; both start all false on a cache line and behave as
+  // values.
   std::mt19937_64 rng(7);
   for (unsigned n : {0u, 6u, 12u, 24u, 25u, 27u}) {
     FValue f = FValue::zeros(std::uint64_t{1} << n);
@@ -83,6 +84,9 @@ TEST(FValue, ZerosOfEverySizeCopyMoveAndCompare) {
     w[rng() % w.size()] |= std::uint64_t{1} << 1 >> (n == 0 ? 1 : 0);
     const FValue copy = f;
     EXPECT_EQ(copy, f) << n;
+    for (const FValue* t : {static_cast<const FValue*>(&f), &copy}) {
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(t->words().data()) % 64, 0u) << n;
+    }
     EXPECT_NE(copy.words().data(), f.words().data());
     FValue moved = std::move(f);
     EXPECT_EQ(moved, copy) << n;

@@ -28,6 +28,11 @@ Level level() noexcept {
   return static_cast<Level>(cap < best ? cap : best);
 }
 
+bool vector_popcount() noexcept {
+  static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx512vpopcntdq") != 0);
+  return level() == Level::avx512 && has;
+}
+
 void force(Level cap) noexcept { g_cap.store(static_cast<int>(cap), std::memory_order_relaxed); }
 
 }  // namespace varnel::simd

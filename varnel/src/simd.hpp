@@ -22,4 +22,8 @@ void force(Level cap) noexcept;
 /// Whether kernels may use AVX2 (the level in use is AVX2 or higher).
 inline bool avx2() noexcept { return level() >= Level::avx2; }
 
+/// Whether kernels may count bits eight words at a time (the level in use is
+/// AVX-512 and the processor has AVX512_VPOPCNTDQ).
+bool vector_popcount() noexcept;
+
 }  // namespace varnel::simd

@@ -16,7 +16,8 @@ class TableWords {
  public:
   /// Takes over `words`.
   explicit TableWords(std::vector<std::uint64_t> words) noexcept;
-  /// `count` words, all zero; throws std::bad_alloc when memory is short.
+  /// `count` words, all zero, starting on a 64-byte boundary; throws
+  /// std::bad_alloc when memory is short.
   static TableWords zeros(std::size_t count);
 
   TableWords(const TableWords& other);

@@ -43,7 +43,8 @@ constexpr std::uint64_t insert_bit(std::uint64_t q, unsigned i) {
 }
 
 /// Number of hypercube edges {x, x XOR 2^i} (i < n) across which f changes
-/// value: each such edge once.
+/// value: each such edge once. Runs on the pool, reading the table twice; from
+/// 2^19 entries on each thread gathers rows of 1/2048 byte per table entry.
 std::uint64_t changing_edges(const FValue& f);
 
 }  // namespace varnel::hypercube
