@@ -120,8 +120,8 @@ int main(int argc, char** argv) {
       std::optional<varnel::FrontierGraph> cache;
       ours = varnel::frontier_size(cache, f);
     };
-    const double secs = bench::best_of(5, first_call);
-    const double cpu = bench::cpu_best_of(5, first_call);
+    const double secs = bench::best_of(15, first_call);
+    const double cpu = bench::cpu_best_of(15, first_call);
     const bool with_plain = n <= (quick ? 20u : 24u);
     double p = 0;
     if (with_plain) {
