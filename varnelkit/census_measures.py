@@ -77,11 +77,6 @@ def _profile(n: int) -> float:
     return 4.0**n
 
 
-def _frontier(n: int) -> float:
-    # The frontier graph keeps n 2^(n-1) edges in memory: weigh it heavier.
-    return 16.0 * n * 2.0**n
-
-
 def _positive(n: int) -> bool:
     return n >= 1
 
@@ -130,8 +125,8 @@ _REGISTRY: tuple[Measure, ...] = (
     _plain("max_sensitivity", "int", _linear),
     _plain("mean_sensitivity", "float", _linear),
     _plain("certificate_complexity", "int", _profile),
-    _plain("frontier_size", "int", _frontier),
-    _plain("max_frontier_size", "int", _frontier),
+    _plain("frontier_size", "int", _linear),
+    _plain("max_frontier_size", "int", _linear),
     _plain("entropy", "float", _bipartitions, _positive),
     _plain("entanglement", "int", _bipartitions, _positive),
     _plain("equanimity_importance", "float", _bipartitions, _positive),
