@@ -69,7 +69,8 @@ TEST_P(FrontierPaths, ParityAndDictatorsOfManyVariables) {
   // Parity: every hypercube edge; a dictator of variable i: the 2^(n-1) edges
   // along i, whichever block level i falls in. From 27 variables the rows
   // gathered for the variables above a block no longer fit one tile.
-  for (unsigned n : kSanitized ? std::vector<unsigned>{19, 27} : std::vector<unsigned>{19, 24, 27}) {
+  for (unsigned n :
+       kSanitized ? std::vector<unsigned>{19, 27} : std::vector<unsigned>{19, 24, 27}) {
     varnel::FValue parity = varnel::FValue::zeros(std::uint64_t{1} << n);
     auto w = parity.mutable_words();
     for (std::size_t k = 0; k < w.size(); ++k) {

@@ -73,11 +73,10 @@ std::uint64_t row_edges(const std::uint64_t* g, std::size_t rows, unsigned t0, u
 
 // The same two counts with AVX-512 population counts, eight words at a time.
 // The block version needs block_bits >= 3 (and runs best on a table that
-// starts on a cache line, as FValue's do); it prefetches the block at `next` (or nothing for nullptr) as it goes, since the
-// passes over a block hide its own stream from the hardware prefetcher.
-
-// (The masked forms with every lane set stand for the plain ones, whose
-// headers trip -Wuninitialized in GCC 12.)
+// starts on a cache line, as FValue's do). It prefetches the block at `next`
+// (none for nullptr) as it goes: the passes over a block hide its own stream
+// from the hardware prefetcher. (The masked forms with every lane set stand
+// for the plain ones, whose headers trip -Wuninitialized in GCC 12.)
 
 #define VARNEL_POPCNT512 __attribute__((target("avx512f,avx512vpopcntdq")))
 
@@ -117,17 +116,17 @@ VARNEL_POPCNT512 std::uint64_t block_edges_avx512(const std::uint64_t* p, unsign
     const __m512i s0 = _mm512_xor_si512(x, _mm512_maskz_shuffle_epi32(0xFFFF, x, _MM_PERM_BADC));
     const __m512i s1 = _mm512_xor_si512(x, _mm512_maskz_permutex_epi64(kAll, x, 0x4E));
     const __m512i s2 = _mm512_xor_si512(x, _mm512_maskz_shuffle_i64x2(kAll, x, x, 0x4E));
-    twice = _mm512_add_epi64(
-        twice, _mm512_add_epi64(_mm512_popcnt_epi64(s0),
-                                _mm512_add_epi64(_mm512_popcnt_epi64(s1), _mm512_popcnt_epi64(s2))));
+    twice = _mm512_add_epi64(twice, _mm512_add_epi64(_mm512_popcnt_epi64(s0),
+                                                     _mm512_add_epi64(_mm512_popcnt_epi64(s1),
+                                                                      _mm512_popcnt_epi64(s2))));
   }
   for (unsigned j = 3; j < block_bits; ++j) {
     const std::size_t m = std::size_t{1} << (j - 3);
     for (std::size_t base = 0; base < vectors; base += 2 * m) {
       for (std::size_t u = 0; u < m; ++u) {
-        once = _mm512_add_epi64(once, _mm512_popcnt_epi64(_mm512_xor_si512(
-                                          _mm512_loadu_si512(v + base + u),
-                                          _mm512_loadu_si512(v + base + m + u))));
+        once = _mm512_add_epi64(
+            once, _mm512_popcnt_epi64(_mm512_xor_si512(_mm512_loadu_si512(v + base + u),
+                                                       _mm512_loadu_si512(v + base + m + u))));
       }
     }
   }
