@@ -139,6 +139,15 @@ void against_literal(const std::string& label, const plain::Table& t, int reps) 
 // stats (all_subset_stats, on the pool) and its ratio to a random function
 // of the same n, with the route counts; every family's stats are checked
 // against form_stats on a seeded sample of subsets.
+//
+// Why the worst ones stay above 3x at n = 20 (one thread, a quiet machine):
+// their subsets that are neither all-distinct nor of few forms hold about
+// 2.2 G rows to tally (levels 12 to 15), against 0.83 G for a random
+// function (levels 15 and 16), and their rows of one to four words go through
+// the hashed tally at 5 to 6.5 ns each, against 2 to 6 ns for the short rows
+// counted as keys. Deriving a subset's forms from a superset's form ids would
+// tally as many rows at about the same cost; fewer subsets counted, not a
+// faster count, is what would close the gap.
 
 double cpu_process_seconds() {
   timespec t{};
