@@ -217,7 +217,8 @@ def test_ctrl_c_keeps_finished_rows_and_resume_completes(tmp_path):
     assert "Traceback" not in err.decode()
     assert finished.endswith("\n")
     part = [json.loads(line) for line in finished.splitlines()]
-    assert 0 < len(part) < 160
+    # The signal may land after the last row was written, before the exit.
+    assert 0 < len(part) <= 160
     varnel("census", *census_args, "-o", str(out), "--resume", "-j", "2")
     done = sorted((json.loads(line) for line in out.read_text().splitlines()),
                   key=lambda r: r["index"])
