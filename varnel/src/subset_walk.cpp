@@ -226,17 +226,14 @@ struct Walker {
       out[mask] = form_stats(f, mask, with_entropy);
       return false;
     }
-    Layout* layout = &ws.single;
-    if (layered()) {
-      layout = &ws.layout[size];
-      Layout& parent = ws.layout[size - 1];
-      const unsigned v = static_cast<unsigned>(63 - std::countl_zero(mask));
-      if (from_parent && !parent.valid) lay_out(mask & ~(VarMask{1} << v), parent);
-      if (parent.valid) {
-        lay_out_child(parent, size - 1, v, *layout);
-      } else {
-        lay_out(mask, *layout);
-      }
+    Layout* layout = layered() ? &ws.layout[size] : &ws.single;
+    Layout* parent = layered() ? &ws.layout[size - 1] : nullptr;
+    const unsigned v = static_cast<unsigned>(63 - std::countl_zero(mask));
+    if (parent != nullptr && from_parent && !parent->valid) {
+      lay_out(mask & ~(VarMask{1} << v), *parent);
+    }
+    if (parent != nullptr && parent->valid) {
+      lay_out_child(*parent, size - 1, v, *layout);
     } else {
       lay_out(mask, *layout);
     }
