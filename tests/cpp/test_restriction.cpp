@@ -11,6 +11,7 @@
 #include "bit_unpack.hpp"
 #include "index_permutation.hpp"
 #include "restriction.hpp"
+#include "subset_descent.hpp"
 #include "subset_walk.hpp"
 #include "restriction_plain.hpp"
 #include "toolkit.hpp"
@@ -282,6 +283,17 @@ TEST(EntropyFromCounts, SumsInAscendingOrderOfCount) {
     }
     std::shuffle(counts.begin(), counts.end(), rng);
     expect_same_float(varnel::entropy_from_counts(counts, k), plain::entropy_sorted(counts, k));
+    // The unit counts given as a number instead.
+    std::vector<std::uint64_t> larger;
+    for (std::uint64_t c : counts) {
+      if (c > 1) larger.push_back(c);
+    }
+    const std::uint64_t units = counts.size() - larger.size();
+    expect_same_float(varnel::entropy_from_counts(larger, k, units),
+                      plain::entropy_sorted(counts, k));
+    const varnel::FormStats s = varnel::stats_of_counts(larger, units, k);
+    ASSERT_EQ(s.forms, counts.size());
+    expect_same_float(s.entropy, plain::entropy_sorted(counts, k));
   }
 }
 
@@ -322,6 +334,41 @@ TEST(SubsetStats, EveryMaskEqualsItsOwnRestriction) {
         ASSERT_EQ(all[m].forms, direct.forms) << "n=" << n << " mask=" << m;
         expect_same_float(all[m].entropy, direct.entropy);
       }
+    }
+  }
+}
+
+// The descent from the subsets that leave four variables free: every subset
+// below them equals its own restriction, on functions whose forms repeat
+// everywhere, nowhere, or only on large subsets; each subset is reached
+// once, and the larger ones are left alone.
+TEST(SubsetDescent, EveryMaskBelowTheStartEqualsItsOwnRestriction) {
+  using plain::Shape;
+  std::mt19937_64 rng(8);
+  int rep = 0;
+  for (unsigned n = varnel::kDescentFreeVars; n <= 13; ++n) {
+    for (Shape shape : {Shape::random, Shape::constant, Shape::majority, Shape::biased,
+                        Shape::junta, Shape::xor_of_halves, Shape::triangle, Shape::symmetric,
+                        Shape::sparse, Shape::very_sparse}) {
+      const FValue f = plain::pack(plain::shaped_table(n, shape, rng));
+      const bool parallel = ++rep % 2 == 0;
+      SCOPED_TRACE("n=" + std::to_string(n) + " shape=" + std::to_string(static_cast<int>(shape)));
+      const varnel::FormStats untouched{7, 7.0f};
+      std::vector<varnel::FormStats> all(std::size_t{1} << n, untouched);
+      const varnel::DescentCounts counts = varnel::descend_subset_stats(f, all, parallel);
+      std::uint64_t below = 0;
+      for (VarMask m = 0; m < all.size(); ++m) {
+        if (static_cast<unsigned>(std::popcount(m)) > n - varnel::kDescentFreeVars) {
+          ASSERT_EQ(all[m], untouched) << "mask=" << m;
+          continue;
+        }
+        ++below;
+        const varnel::FormStats direct = varnel::form_stats(f, m);
+        ASSERT_EQ(all[m].forms, direct.forms) << "mask=" << m;
+        expect_same_float(all[m].entropy, direct.entropy);
+      }
+      ASSERT_EQ(counts.from_table, varnel::binomial(n, n - varnel::kDescentFreeVars));
+      ASSERT_EQ(counts.from_table + counts.derived + counts.implied, below);
     }
   }
 }

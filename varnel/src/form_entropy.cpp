@@ -42,12 +42,18 @@ float unit_run(unsigned k, std::uint64_t r) {
 
 }  // namespace
 
-float entropy_from_counts(std::span<const std::uint64_t> counts, unsigned total_log2) {
+float entropy_from_counts(std::span<const std::uint64_t> counts, unsigned total_log2,
+                          std::uint64_t units) {
   // float(2^k) is exact; for k <= 30 it is the float of the 32-bit count 2^k.
   const float total = std::ldexp(1.0f, static_cast<int>(total_log2));
   // Ascending order of count without sorting the common small counts.
   std::uint64_t small[256];
   std::uint64_t small_max = 0;
+  if (units != 0) {
+    small[0] = 0;
+    small[1] = units;
+    small_max = 2;
+  }
   std::vector<std::uint64_t> large;
   for (std::uint64_t c : counts) {
     if (c >= 256) {
@@ -89,6 +95,12 @@ FormStats all_distinct_stats(unsigned k) {
     known[k].store(entry, std::memory_order_relaxed);
   }
   return {forms, std::bit_cast<float>(static_cast<std::uint32_t>(entry))};
+}
+
+FormStats stats_of_counts(std::span<const std::uint64_t> counts, std::uint64_t units, unsigned k) {
+  const std::uint64_t forms = counts.size() + units;
+  if (k < 64 && forms == (std::uint64_t{1} << k)) return all_distinct_stats(k);
+  return {forms, entropy_from_counts(counts, k, units)};
 }
 
 FormStats stats_of_counts(std::span<const std::uint64_t> counts, unsigned k, bool with_entropy) {

@@ -17,8 +17,10 @@
 namespace varnel {
 
 /// The entropy in bits of the distribution whose counts sum to 2^total_log2
-/// (total_log2 <= 63), summed in ascending order of count as described above.
-float entropy_from_counts(std::span<const std::uint64_t> counts, unsigned total_log2);
+/// (total_log2 <= 63), summed in ascending order of count as described above;
+/// `units` more counts of 1 may be given as a number instead of entries.
+float entropy_from_counts(std::span<const std::uint64_t> counts, unsigned total_log2,
+                          std::uint64_t units = 0);
 
 /// Number of distinct forms and the entropy of their distribution.
 struct FormStats {
@@ -34,5 +36,8 @@ FormStats all_distinct_stats(unsigned k);
 /// The stats of the counts of the forms of 2^k assignments; with
 /// with_entropy false the entropy is left 0.
 FormStats stats_of_counts(std::span<const std::uint64_t> counts, unsigned k, bool with_entropy);
+
+/// The same with `units` more forms of count 1 given as a number.
+FormStats stats_of_counts(std::span<const std::uint64_t> counts, std::uint64_t units, unsigned k);
 
 }  // namespace varnel

@@ -11,6 +11,7 @@
 #include "error.hpp"
 #include "pool.hpp"
 #include "row_tally.hpp"
+#include "subset_descent.hpp"
 #include "subset_walk.hpp"
 
 namespace varnel {
@@ -19,6 +20,11 @@ namespace {
 
 // Levels are computed on the worker pool from this many variables up.
 constexpr unsigned kParallelVars = 10;
+
+// The profile tries the descent from this many variables up, after
+// sampling this many subsets of half the variables.
+constexpr unsigned kDescentMinVars = 12;
+constexpr std::uint64_t kDescentSample = 16;
 
 // Subsets handed to a worker at a time.
 constexpr std::uint64_t kGrain = 16;
@@ -29,19 +35,19 @@ constexpr unsigned kMaxImpliedSize = 22;
 
 bool parallel_for_vars(unsigned n) { return n >= kParallelVars; }
 
-// The highest level whose subsets can have all-distinct forms: 2^k distinct
-// rows of 2^(n-k) bits need k <= 2^(n-k).
-unsigned top_distinct_level(unsigned n) {
-  for (unsigned k = n;; --k) {
-    if (n - k >= 6 || k <= (1u << (n - k))) return k;
-  }
-}
-
 // The highest level whose subsets are likely to have all-distinct forms when
 // the rows look random: 2^(2k) pairs against 2^(2^(n-k)) row values.
 unsigned likely_distinct_level(unsigned n) {
   for (unsigned k = n;; --k) {
     if (n - k >= 6 || 2 * k <= (1u << (n - k))) return k;
+  }
+}
+
+// The highest level whose subsets can have all-distinct forms: 2^k distinct
+// rows of 2^(n-k) bits need k <= 2^(n-k).
+unsigned top_distinct_level(unsigned n) {
+  for (unsigned k = n;; --k) {
+    if (n - k >= 6 || k <= (1u << (n - k))) return k;
   }
 }
 
@@ -268,6 +274,38 @@ class SubsetEntropies {
   SubsetRoutes routes_;
 };
 
+// Whether the descent (subset_descent.hpp) beats the search and the walk:
+// not when most subsets of half the variables have few forms (symmetric
+// functions, juntas), whose forms the walk refines in time proportional to
+// the forms; the descent would pay for every assignment of every subset.
+bool descent_pays(const FValue& f) {
+  const unsigned n = f.n_vars();
+  if (n < kDescentMinVars) return false;
+  const unsigned k = n / 2;
+  const std::uint64_t count = binomial(n, k);
+  unsigned few = 0;
+  for (std::uint64_t i = 0; i < kDescentSample; ++i) {
+    const VarMask s = level_mask_at(n, k, i * count / kDescentSample);
+    few += few_forms(form_stats(f, s, false).forms, k);
+  }
+  return 2 * few < kDescentSample;
+}
+
+// The profile's stats by the search for all-distinct subsets from the top
+// level down, and the refining walk for the rest.
+std::vector<FormStats> by_search_and_walk(const FValue& f, bool parallel, SubsetRoutes* routes) {
+  const unsigned n = f.n_vars();
+  SubsetEntropies e(f, parallel);
+  e.small_levels();
+  e.top_down(top_distinct_level(n), 3, false, std::numeric_limits<double>::infinity());
+  if (routes != nullptr) {
+    *routes = e.routes();
+    for (std::uint8_t k : e.known()) routes->walked += k == 0;
+  }
+  e.complete(n);
+  return std::move(e.stats());
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -309,15 +347,32 @@ std::pair<std::uint64_t, float> first_peak(std::span<const float> p) {
 std::vector<FormStats> all_subset_stats(const FValue& f, bool parallel, SubsetRoutes* routes) {
   const unsigned n = f.n_vars();
   if (n > 40) throw ValueError("the subsets of more than 40 variables cannot be listed");
-  SubsetEntropies e(f, parallel);
-  e.small_levels();
-  e.top_down(top_distinct_level(n), 3, false, std::numeric_limits<double>::infinity());
-  if (routes != nullptr) {
-    *routes = e.routes();
-    for (std::uint8_t k : e.known()) routes->walked += k == 0;
+  if (!descent_pays(f)) return by_search_and_walk(f, parallel, routes);
+  std::vector<FormStats> stats(std::uint64_t{1} << n);
+  // The subsets that leave fewer than kDescentFreeVars variables free, from
+  // the table (their rows are at most 8 bits); all others by the descent.
+  std::vector<VarMask> top;
+  for (unsigned k = n - kDescentFreeVars + 1; k <= n; ++k) {
+    const std::vector<VarMask> masks = level_masks(n, k);
+    top.insert(top.end(), masks.begin(), masks.end());
   }
-  e.complete(n);
-  return std::move(e.stats());
+  auto body = [&](std::uint64_t begin, std::uint64_t end) {
+    for (std::uint64_t i = begin; i < end; ++i) stats[top[i]] = form_stats(f, top[i]);
+  };
+  if (parallel) {
+    pool::parallel_for(top.size(), kGrain, body);
+  } else {
+    body(0, top.size());
+  }
+  const DescentCounts d = descend_subset_stats(f, stats, parallel);
+  stats[0] = {1, -0.0f};
+  if (routes != nullptr) {
+    *routes = {};
+    routes->computed = top.size() + d.from_table;
+    routes->implied = d.implied;
+    routes->derived = d.derived;
+  }
+  return stats;
 }
 
 std::vector<float> level_entropies(const FValue& f, unsigned k, bool parallel, LevelRoute route) {

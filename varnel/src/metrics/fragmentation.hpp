@@ -19,38 +19,27 @@
 // the length alone, never on the pool, so every result is reproducible.
 // Levels above n give +0.0, F(0) is -0.0.
 //
-// How the entropies are found. Fixing S gives 2^|S| forms; when they are
-// all distinct, so are the forms of every subset of S (a row of a subset is
-// a concatenation of rows of S), and H(S) depends only on |S|. For most
-// functions nearly every subset is of that kind, so the profile:
-//  1. computes the subsets of 1 and 2 variables directly; a subset that
-//     contains one of them with repeated forms has repeated forms itself;
-//  2. goes down the levels from the highest one that can have all-distinct
-//     forms (2^k distinct rows of 2^(n-k) bits need k <= 2^(n-k)): a subset
-//     with an all-distinct superset is known at once; any other one that may
-//     be all-distinct is computed, in parallel within the level for n >= 10.
-//     It stops computing every candidate when a sample of a level (every
-//     32nd subset), or a whole level, shows forms that repeat a lot, where
-//     refining forms is cheaper. From then on it still computes each lower
-//     level's sample, and the rest of a level when the sample's share of
-//     all-distinct subsets would spare more work below than the level costs:
-//     all-distinct subsets are closed downward, and where forms repeat only
-//     on large subsets (the exclusive or of functions of disjoint parts of
-//     the variables) they lie a few levels down;
-//  3. leaves every subset still unknown to complete_subset_stats, which
-//     derives the forms of a subset from those of a smaller one where they
-//     repeat, and lays out the table for the others from their parent's
-//     layout.
-// A random function of 20 variables needs about 22,000 of its 2^20 subsets
-// computed (subsets that leave at most five variables free have their forms
-// counted as keys of up to 32 bits, row_tally.hpp); the exclusive or of
-// random functions of the two halves about 135,000, with 670,000 implied.
+// How the entropies are found. The profile needs every subset. Those that
+// leave at most four variables free are counted from the table (rows of at
+// most 16 bits); every other one comes from a superset's form ids
+// (subset_descent.hpp): two assignments of S have the same form exactly when
+// both of their halves under S + {v} do. A subset whose forms are all
+// distinct has only all-distinct subsets, which are filled in without a
+// visit. A random function of 20 variables needs about 25,000 subsets
+// visited, the exclusive or of random functions of its two halves about
+// 530,000, and a function whose forms repeat on every subset (majority) all
+// of them, at 1-2 ns per assignment.
 // A single level (fragmentation_k) takes the cheapest of three routes by
 // estimates from samples of it and of the levels below: each subset from
-// the table, the search of step 2 down to the level, or the refining walk
-// over every level up to it. Every route gives the entropy bit for bit equal
-// to form_stats(f, S), so the results do not depend on the route or the
-// pool.
+// the table; a search from the highest level that can have all-distinct
+// forms down to the level, where a subset with an all-distinct superset is
+// known at once (2^k distinct rows of 2^(n-k) bits need k <= 2^(n-k), and
+// the search stops computing every candidate once a sample shows forms that
+// repeat a lot); or the refining walk over every level up to it
+// (subset_walk.hpp), which derives the forms of a subset from those of a
+// smaller one where they repeat. Every route gives the entropy bit for bit
+// equal to form_stats(f, S), so the results do not depend on the route or
+// the pool.
 #pragma once
 
 #include <cstdint>
@@ -105,9 +94,10 @@ std::pair<std::uint64_t, float> first_peak(std::span<const float> p);
 
 /// How many subsets took each route in all_subset_stats.
 struct SubsetRoutes {
-  std::uint64_t computed = 0;  ///< from the table, while looking for all-distinct subsets
+  std::uint64_t computed = 0;  ///< from the table
   std::uint64_t implied = 0;   ///< known from an all-distinct superset
-  std::uint64_t walked = 0;    ///< left to the refining walk
+  std::uint64_t walked = 0;    ///< by the refining walk
+  std::uint64_t derived = 0;   ///< from a superset's form ids (subset_descent.hpp)
 };
 
 /// form_stats of every subset of the variables, indexed by mask, by the route

@@ -1,0 +1,352 @@
+// Every subset's forms from one superset's form ids, depth first from the
+// subsets that leave four variables free.
+#include "subset_descent.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <vector>
+
+#include "auxiliar.hpp"
+#include "error.hpp"
+#include "interrupt.hpp"
+#include "pool.hpp"
+#include "restriction.hpp"
+
+namespace varnel {
+
+namespace {
+
+using Id = std::uint32_t;
+
+// The id of an assignment whose form no other assignment has.
+constexpr Id kUnique = 0x80000000u;
+// A direct-table entry not in use.
+constexpr Id kUnused = 0xFFFFFFFFu;
+// Supersets with at most this many repeated forms count pairs of ids in a
+// direct table of kDirectForms^2 entries.
+constexpr std::uint64_t kDirectForms = 256;
+constexpr std::uint64_t kDirectSize = kDirectForms * kDirectForms;
+// Rows of the starting subsets: 2^kDescentFreeVars = 16 bits.
+constexpr unsigned kRootKeys = 1u << (1u << kDescentFreeVars);
+
+// The forms of one subset of k variables.
+struct Level {
+  std::vector<Id> ids;                // per assignment: kUnique, or an index into counts
+  std::vector<std::uint64_t> counts;  // assignments per repeated form (some may be 1)
+  std::uint64_t uniques = 0;          // assignments marked kUnique
+};
+
+// What a thread keeps from one starting subset to the next.
+struct Scratch {
+  std::vector<Level> levels;            // by subset size
+  std::vector<std::uint32_t> root_count;  // per 16-bit row, all zero between roots
+  std::vector<Id> root_id;                // per 16-bit row
+  std::vector<Id> direct;                 // per pair of ids, kUnused between uses
+  std::vector<std::uint32_t> direct_count;  // four partial counts per form
+  std::vector<std::uint32_t> touched;       // direct entries in use
+  std::vector<std::uint64_t> keys;          // pairs of repeated forms
+  std::vector<std::uint32_t> where;         // their assignments
+  std::vector<std::uint64_t> slots;         // hash table of 32-bit keys
+  std::vector<std::uint64_t> wide_slots;    // hash table of 64-bit keys (key, id)
+  std::vector<std::uint64_t> pair_count;    // per form of a hashed tally
+  std::vector<Id> renumber;
+};
+
+std::uint64_t hash_slot(std::uint64_t key, int shift) {
+  return (key * 0x9E3779B97F4A7C15ull) >> shift;
+}
+
+class Descent {
+ public:
+  Descent(const FValue& f, std::span<FormStats> stats, Scratch& s)
+      : f_(f), n_(f.n_vars()), stats_(stats), s_(s) {
+    if (s_.levels.size() < n_ + 1) s_.levels.resize(n_ + 1);
+  }
+
+  DescentCounts counts;
+
+  // The subset t of n - kDescentFreeVars variables from the table, then
+  // everything below it.
+  void start(VarMask t) {
+    const unsigned k = n_ - kDescentFreeVars;
+    const BitMatrix rows = restriction_matrix(f_, t);
+    const std::span<const std::uint64_t> words = rows.words();
+    auto key = [&](std::uint64_t a) {
+      return static_cast<std::uint32_t>(words[a >> 2] >> ((a & 3) * 16)) & 0xFFFFu;
+    };
+    if (s_.root_count.empty()) {
+      s_.root_count.assign(kRootKeys, 0);
+      s_.root_id.resize(kRootKeys);
+    }
+    std::uint32_t* count = s_.root_count.data();
+    Id* id = s_.root_id.data();
+    Level& x = s_.levels[k];
+    const std::uint64_t size = std::uint64_t{1} << k;
+    x.ids.resize(size);
+    x.counts.clear();
+    x.uniques = 0;
+    for (std::uint64_t a = 0; a < size; ++a) ++count[key(a)];
+    if (size >= kRootKeys) {
+      // Every row value, in order, without branches; the counts go back to
+      // zero.
+      std::vector<std::uint64_t>& repeated = s_.pair_count;
+      repeated.resize(kRootKeys);
+      std::uint64_t forms = 0, uniques = 0;
+      for (std::uint32_t r = 0; r < kRootKeys; ++r) {
+        const std::uint32_t c = count[r];
+        count[r] = 0;
+        repeated[forms] = c;
+        id[r] = c >= 2 ? static_cast<Id>(forms) : kUnique;
+        forms += c >= 2;
+        uniques += c == 1;
+      }
+      x.counts.assign(repeated.begin(), repeated.begin() + static_cast<std::ptrdiff_t>(forms));
+      x.uniques = uniques;
+    } else {
+      // The row values met, in order of first appearance.
+      for (std::uint64_t a = 0; a < size; ++a) {
+        const std::uint32_t r = key(a);
+        const std::uint32_t c = count[r];
+        if (c == 0) continue;
+        count[r] = 0;
+        if (c == 1) {
+          id[r] = kUnique;
+          ++x.uniques;
+        } else {
+          id[r] = static_cast<Id>(x.counts.size());
+          x.counts.push_back(c);
+        }
+      }
+    }
+    for (std::uint64_t a = 0; a < size; ++a) x.ids[a] = id[key(a)];
+    ++counts.from_table;
+    visit(t, k);
+  }
+
+ private:
+  void visit(VarMask t, unsigned k) {
+    const Level& x = s_.levels[k];
+    stats_[t] = stats_of_counts(x.counts, x.uniques, k);
+    // The subsets below t in the walk: t without some of the variables
+    // 0 .. z-1, all of which t holds.
+    const unsigned z = static_cast<unsigned>(std::countr_one(t));
+    if (x.uniques == (std::uint64_t{1} << k)) {
+      for (VarMask drop = 1; drop < (VarMask{1} << z); ++drop) {
+        stats_[t & ~drop] = all_distinct_stats(k - static_cast<unsigned>(std::popcount(drop)));
+      }
+      counts.implied += (std::uint64_t{1} << z) - 1;
+      return;
+    }
+    for (unsigned v = 0; v < z; ++v) {
+      split(k, v);
+      ++counts.derived;
+      visit(t & ~(VarMask{1} << v), k - 1);
+    }
+  }
+
+  // The forms of the subset without variable v (the v-th of the k, as all
+  // variables below it are in the subset) from those of the subset.
+  void split(unsigned k, unsigned v) {
+    const Level& x = s_.levels[k];
+    Level& y = s_.levels[k - 1];
+    const std::uint64_t size = std::uint64_t{1} << (k - 1);
+    y.ids.resize(size);
+    y.counts.clear();
+    y.uniques = 0;
+    const std::uint64_t forms = x.counts.size();
+    if (forms <= kDirectForms) {
+      split_direct(x, y, v);
+    } else {
+      split_hashed(x, y, v);
+    }
+  }
+
+  // Calls body(b, id0, id1) for every assignment b of the smaller subset,
+  // with the ids of its two halves.
+  template <class Body>
+  static void for_each_pair(const Id* in, std::uint64_t size, unsigned v, Body&& body) {
+    const std::uint64_t step = std::uint64_t{1} << v;
+    const std::uint64_t low = step - 1;
+    for (std::uint64_t b = 0; b < size; ++b) {
+      const std::uint64_t a0 = ((b & ~low) << 1) | (b & low);
+      body(b, in[a0], in[a0 + step]);
+    }
+  }
+
+  // Few repeated forms: every pair straight into a table indexed by the pair.
+  void split_direct(const Level& x, Level& y, unsigned v) {
+    if (s_.direct.empty()) {
+      s_.direct.assign(kDirectSize, kUnused);
+      s_.direct_count.assign(4 * kDirectSize, 0);
+    }
+    Id* table = s_.direct.data();
+    std::uint32_t* partial = s_.direct_count.data();
+    const Id forms = static_cast<Id>(x.counts.size());
+    Id next = 0;
+    std::uint64_t uniques = 0;
+    Id* out = y.ids.data();
+    for_each_pair(x.ids.data(), y.ids.size(), v, [&](std::uint64_t b, Id i0, Id i1) {
+      if (((i0 | i1) & kUnique) != 0) {
+        out[b] = kUnique;
+        ++uniques;
+        return;
+      }
+      const Id key = i0 * forms + i1;
+      Id id = table[key];
+      if (id == kUnused) {
+        id = table[key] = next++;
+        s_.touched.push_back(key);
+      }
+      out[b] = id;
+      // Four partial counts, so that runs of one form do not wait on a
+      // single counter.
+      ++partial[(std::uint64_t{id} << 2) | (b & 3)];
+    });
+    for (std::uint32_t key : s_.touched) table[key] = kUnused;
+    s_.touched.clear();
+    // Forms of one assignment keep their ids here: marking them costs more
+    // than it saves below.
+    y.uniques = uniques;
+    y.counts.resize(next);
+    for (Id i = 0; i < next; ++i) {
+      std::uint32_t* c = partial + 4 * std::uint64_t{i};
+      y.counts[i] = std::uint64_t{c[0]} + c[1] + c[2] + c[3];
+      c[0] = c[1] = c[2] = c[3] = 0;
+    }
+  }
+
+  // Many repeated forms: the pairs of two repeated forms are gathered, then
+  // hashed; forms met once among them are marked unique.
+  void split_hashed(const Level& x, Level& y, unsigned v) {
+    const std::uint64_t size = y.ids.size();
+    s_.keys.resize(size);
+    s_.where.resize(size);
+    std::uint64_t* keys = s_.keys.data();
+    std::uint32_t* where = s_.where.data();
+    Id* out = y.ids.data();
+    std::uint64_t m = 0;
+    // Branch-free: every pair is written, and kept when both halves repeat.
+    for_each_pair(x.ids.data(), size, v, [&](std::uint64_t b, Id i0, Id i1) {
+      out[b] = kUnique;
+      keys[m] = (std::uint64_t{i0} << 32) | i1;
+      where[m] = static_cast<std::uint32_t>(b);
+      m += (((i0 | i1) >> 31) ^ 1u);
+    });
+    y.uniques = size - m;
+    if (m == 0) return;
+    const std::uint64_t forms = x.counts.size();
+    std::vector<std::uint64_t>& count = s_.pair_count;
+    count.clear();
+    std::uint64_t capacity = 16;
+    while (capacity < 2 * m) capacity <<= 1;
+    const std::uint64_t mask = capacity - 1;
+    const int shift = 64 - std::countr_zero(capacity);
+    if (forms < 65536) {
+      // Keys of 32 bits; a slot holds key << 32 | id, all ones when free.
+      if (s_.slots.size() < capacity) s_.slots.resize(capacity);
+      std::fill_n(s_.slots.begin(), capacity, ~std::uint64_t{0});
+      std::uint64_t* slots = s_.slots.data();
+      for (std::uint64_t j = 0; j < m; ++j) {
+        const std::uint64_t key = (keys[j] >> 32) * forms + (keys[j] & 0xFFFFFFFFu);
+        for (std::uint64_t h = hash_slot(key, shift);; h = (h + 1) & mask) {
+          const std::uint64_t e = slots[h];
+          if (e == ~std::uint64_t{0}) {
+            slots[h] = (key << 32) | count.size();
+            out[where[j]] = static_cast<Id>(count.size());
+            count.push_back(1);
+            break;
+          }
+          if ((e >> 32) == key) {
+            out[where[j]] = static_cast<Id>(e);
+            ++count[static_cast<Id>(e)];
+            break;
+          }
+        }
+      }
+    } else {
+      // Keys of 64 bits, slots of (key, id); a key is never all ones.
+      if (s_.wide_slots.size() < 2 * capacity) s_.wide_slots.resize(2 * capacity);
+      std::uint64_t* slots = s_.wide_slots.data();
+      for (std::uint64_t h = 0; h < capacity; ++h) slots[2 * h] = ~std::uint64_t{0};
+      for (std::uint64_t j = 0; j < m; ++j) {
+        const std::uint64_t key = keys[j];
+        for (std::uint64_t h = hash_slot(key, shift);; h = (h + 1) & mask) {
+          std::uint64_t* e = slots + 2 * h;
+          if (e[0] == ~std::uint64_t{0}) {
+            e[0] = key;
+            e[1] = count.size();
+            out[where[j]] = static_cast<Id>(count.size());
+            count.push_back(1);
+            break;
+          }
+          if (e[0] == key) {
+            out[where[j]] = static_cast<Id>(e[1]);
+            ++count[e[1]];
+            break;
+          }
+        }
+      }
+    }
+    renumber_singles(y, out, where, m);
+  }
+
+  // Takes the counts of a hashed tally from s_.pair_count into y: forms of a
+  // single assignment are marked unique at their assignments where[0 .. m),
+  // the others renumbered in order.
+  void renumber_singles(Level& y, Id* out, const std::uint32_t* where, std::uint64_t m) {
+    const std::vector<std::uint64_t>& count = s_.pair_count;
+    std::vector<Id>& renumber = s_.renumber;
+    renumber.resize(count.size());
+    bool any_single = false;
+    for (std::uint64_t i = 0; i < count.size(); ++i) {
+      if (count[i] == 1) {
+        renumber[i] = kUnique;
+        ++y.uniques;
+        any_single = true;
+      } else {
+        renumber[i] = static_cast<Id>(y.counts.size());
+        y.counts.push_back(count[i]);
+      }
+    }
+    if (!any_single) return;
+    for (std::uint64_t j = 0; j < m; ++j) out[where[j]] = renumber[out[where[j]]];
+  }
+
+  const FValue& f_;
+  unsigned n_;
+  std::span<FormStats> stats_;
+  Scratch& s_;
+};
+
+}  // namespace
+
+DescentCounts descend_subset_stats(const FValue& f, std::span<FormStats> stats, bool parallel) {
+  const unsigned n = f.n_vars();
+  if (n < kDescentFreeVars) panic("the descent needs at least four variables");
+  if (n - kDescentFreeVars > 31) {
+    throw ValueError("the subsets of more than 35 variables cannot be walked");
+  }
+  if (stats.size() != std::uint64_t{1} << n) panic("one entry per subset");
+  const std::vector<VarMask> starts = level_masks(n, n - kDescentFreeVars);
+  std::atomic<std::uint64_t> from_table{0}, derived{0}, implied{0};
+  auto body = [&](std::uint64_t begin, std::uint64_t end) {
+    thread_local Scratch scratch;
+    Descent d(f, stats, scratch);
+    for (std::uint64_t i = begin; i < end; ++i) {
+      if (!parallel) interrupt::checkpoint();
+      d.start(starts[i]);
+    }
+    from_table.fetch_add(d.counts.from_table, std::memory_order_relaxed);
+    derived.fetch_add(d.counts.derived, std::memory_order_relaxed);
+    implied.fetch_add(d.counts.implied, std::memory_order_relaxed);
+  };
+  if (parallel) {
+    pool::parallel_for(starts.size(), 1, body);
+  } else {
+    body(0, starts.size());
+  }
+  return {from_table.load(), derived.load(), implied.load()};
+}
+
+}  // namespace varnel
