@@ -44,7 +44,7 @@ struct Scratch {
   std::vector<Id> root_id;                // per 16-bit row
   std::vector<Id> direct;                 // per pair of ids, kUnused between uses
   std::vector<std::uint32_t> direct_count;  // four partial counts per form
-  std::vector<std::uint32_t> touched;       // direct entries in use
+  std::vector<std::uint32_t> key_of;        // the direct entry of each form
   std::vector<std::uint64_t> keys;          // pairs of repeated forms
   std::vector<std::uint32_t> where;         // their assignments
   std::vector<std::uint64_t> slots;         // hash table of 32-bit keys
@@ -176,10 +176,10 @@ class Descent {
 
   // Few repeated forms: every pair straight into a table indexed by the pair.
   void split_direct(const Level& x, Level& y, unsigned v) {
-    if (s_.direct.empty()) {
-      s_.direct.assign(kDirectSize, kUnused);
-      s_.direct_count.assign(4 * kDirectSize, 0);
-    }
+    if (s_.direct.empty()) s_.direct.assign(kDirectSize, kUnused);
+    if (s_.direct_count.size() < 4 * y.ids.size()) s_.direct_count.resize(4 * y.ids.size(), 0);
+    if (s_.key_of.size() < y.ids.size()) s_.key_of.resize(y.ids.size());
+    std::uint32_t* key_of = s_.key_of.data();
     Id* table = s_.direct.data();
     std::uint32_t* partial = s_.direct_count.data();
     const Id forms = static_cast<Id>(x.counts.size());
@@ -195,16 +195,15 @@ class Descent {
       const Id key = i0 * forms + i1;
       Id id = table[key];
       if (id == kUnused) {
+        key_of[next] = key;
         id = table[key] = next++;
-        s_.touched.push_back(key);
       }
       out[b] = id;
       // Four partial counts, so that runs of one form do not wait on a
       // single counter.
       ++partial[(std::uint64_t{id} << 2) | (b & 3)];
     });
-    for (std::uint32_t key : s_.touched) table[key] = kUnused;
-    s_.touched.clear();
+    for (Id i = 0; i < next; ++i) table[key_of[i]] = kUnused;
     // Forms of one assignment keep their ids here: marking them costs more
     // than it saves below.
     y.uniques = uniques;
@@ -248,7 +247,8 @@ class Descent {
       std::fill_n(s_.slots.begin(), capacity, ~std::uint64_t{0});
       std::uint64_t* slots = s_.slots.data();
       for (std::uint64_t j = 0; j < m; ++j) {
-        const std::uint64_t key = (keys[j] >> 32) * forms + (keys[j] & 0xFFFFFFFFu);
+        const std::uint64_t i0 = keys[j] >> 32, i1 = keys[j] & 0xFFFFFFFFu;
+        const std::uint64_t key = i0 * forms + i1;
         for (std::uint64_t h = hash_slot(key, shift);; h = (h + 1) & mask) {
           const std::uint64_t e = slots[h];
           if (e == ~std::uint64_t{0}) {
