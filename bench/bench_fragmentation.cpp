@@ -100,9 +100,11 @@ std::vector<varnel::FormStats> routes(const char* label, const varnel::FValue& f
   std::vector<varnel::FormStats> stats;
   const double wall = bench::best_of(1, [&] { stats = varnel::all_subset_stats(f, true, &r); });
   std::printf(
-      "  %-40s subsets %8llu: computed %7llu, implied %8llu, walked %8llu (%.3f s)\n", label,
-      static_cast<unsigned long long>(f.size()), static_cast<unsigned long long>(r.computed),
-      static_cast<unsigned long long>(r.implied), static_cast<unsigned long long>(r.walked), wall);
+      "  %-40s subsets %8llu: computed %7llu, derived %8llu, implied %8llu, walked %8llu"
+      " (%.3f s)\n",
+      label, static_cast<unsigned long long>(f.size()), static_cast<unsigned long long>(r.computed),
+      static_cast<unsigned long long>(r.derived), static_cast<unsigned long long>(r.implied),
+      static_cast<unsigned long long>(r.walked), wall);
   return stats;
 }
 
@@ -140,14 +142,13 @@ void against_literal(const std::string& label, const plain::Table& t, int reps) 
 // of the same n, with the route counts; every family's stats are checked
 // against form_stats on a seeded sample of subsets.
 //
-// Why the worst ones stay above 3x at n = 20 (one thread, a quiet machine):
-// their subsets that are neither all-distinct nor of few forms hold about
-// 2.2 G rows to tally (levels 12 to 15), against 0.83 G for a random
-// function (levels 15 and 16), and their rows of one to four words go through
-// the hashed tally at 5 to 6.5 ns each, against 2 to 6 ns for the short rows
-// counted as keys. Deriving a subset's forms from a superset's form ids would
-// tally as many rows at about the same cost; fewer subsets counted, not a
-// faster count, is what would close the gap.
+// Where the time goes (n = 20, one thread, a quiet machine). Families whose
+// forms repeat on most subsets of half the variables (majority, symmetric,
+// juntas) take the search and the refining walk; the others the descent
+// (subset_descent.hpp), which visits about 25,000 subsets of a random
+// function (0.9 G assignments) and 250,000 to 1,000,000 of the hard families
+// (2.4 G to 3.3 G assignments), at 1-2 ns per assignment where forms repeat
+// a lot and 4-6 ns where they are mixed and must be hashed.
 
 double cpu_process_seconds() {
   timespec t{};
@@ -194,11 +195,11 @@ void worst_cases(bool quick) {
         bench::check(what + " entropy", stats[m].entropy, direct.entropy);
       }
       std::printf(
-          "  n=%u %-32s %8.2f s CPU  %5.2fx random  computed %7llu implied %8llu walked %8llu"
-          "  (load %s)\n",
+          "  n=%u %-32s %8.2f s CPU  %5.2fx random  computed %7llu derived %8llu implied %8llu"
+          " walked %8llu  (load %s)\n",
           n, family.name, cpu, cpu / random_cpu, static_cast<unsigned long long>(r.computed),
-          static_cast<unsigned long long>(r.implied), static_cast<unsigned long long>(r.walked),
-          load_average().c_str());
+          static_cast<unsigned long long>(r.derived), static_cast<unsigned long long>(r.implied),
+          static_cast<unsigned long long>(r.walked), load_average().c_str());
       std::fflush(stdout);
     }
   }

@@ -21,8 +21,6 @@ using Id = std::uint32_t;
 
 // The id of an assignment whose form no other assignment has.
 constexpr Id kUnique = 0x80000000u;
-// A direct-table entry not in use.
-constexpr Id kUnused = 0xFFFFFFFFu;
 // Supersets with at most this many repeated forms count pairs of ids in a
 // direct table of kDirectForms^2 entries.
 constexpr std::uint64_t kDirectForms = 256;
@@ -39,12 +37,12 @@ struct Level {
 
 // What a thread keeps from one starting subset to the next.
 struct Scratch {
-  std::vector<Level> levels;            // by subset size
+  std::vector<Level> levels;              // by subset size
   std::vector<std::uint32_t> root_count;  // per 16-bit row, all zero between roots
   std::vector<Id> root_id;                // per 16-bit row
-  std::vector<Id> direct;                 // per pair of ids, kUnused between uses
+  std::vector<std::uint32_t> direct;      // per pair of ids: stamp << 16 | id
+  std::uint32_t direct_stamp = 0;
   std::vector<std::uint32_t> direct_count;  // four partial counts per form
-  std::vector<std::uint32_t> key_of;        // the direct entry of each form
   std::vector<std::uint64_t> keys;          // pairs of repeated forms
   std::vector<std::uint32_t> where;         // their assignments
   std::vector<std::uint64_t> slots;         // hash table of 32-bit keys
@@ -176,11 +174,15 @@ class Descent {
 
   // Few repeated forms: every pair straight into a table indexed by the pair.
   void split_direct(const Level& x, Level& y, unsigned v) {
-    if (s_.direct.empty()) s_.direct.assign(kDirectSize, kUnused);
+    // An entry is stamp << 16 | id (at most kDirectSize ids); entries of an
+    // older stamp are free, so the table is cleared once per 65,535 uses.
+    if (s_.direct.empty() || s_.direct_stamp == 0xFFFFu) {
+      s_.direct.assign(kDirectSize, 0);
+      s_.direct_stamp = 0;
+    }
+    const std::uint32_t stamp = ++s_.direct_stamp;
     if (s_.direct_count.size() < 4 * y.ids.size()) s_.direct_count.resize(4 * y.ids.size(), 0);
-    if (s_.key_of.size() < y.ids.size()) s_.key_of.resize(y.ids.size());
-    std::uint32_t* key_of = s_.key_of.data();
-    Id* table = s_.direct.data();
+    std::uint32_t* table = s_.direct.data();
     std::uint32_t* partial = s_.direct_count.data();
     const Id forms = static_cast<Id>(x.counts.size());
     Id next = 0;
@@ -193,17 +195,14 @@ class Descent {
         return;
       }
       const Id key = i0 * forms + i1;
-      Id id = table[key];
-      if (id == kUnused) {
-        key_of[next] = key;
-        id = table[key] = next++;
-      }
+      std::uint32_t entry = table[key];
+      if ((entry >> 16) != stamp) entry = table[key] = (stamp << 16) | next++;
+      const Id id = entry & 0xFFFFu;
       out[b] = id;
       // Four partial counts, so that runs of one form do not wait on a
       // single counter.
       ++partial[(std::uint64_t{id} << 2) | (b & 3)];
     });
-    for (Id i = 0; i < next; ++i) table[key_of[i]] = kUnused;
     // Forms of one assignment keep their ids here: marking them costs more
     // than it saves below.
     y.uniques = uniques;

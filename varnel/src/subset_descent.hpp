@@ -20,10 +20,10 @@
 //    has at most 256 repeated forms, otherwise in a hash table of 32-bit keys
 //    (64-bit past 65,535 forms).
 // Per assignment it costs about 1-2 ns where forms repeat a lot and 4-6 ns
-// where they are mixed (bench_fragmentation). Memory per thread: four bytes
-// per assignment of every level of the current path (at most 2^(n-3) bytes in
-// all), twelve bytes per assignment of the largest child for the repeated
-// pairs, and about 1.3 MiB of tables.
+// where they are mixed (bench_fragmentation). Memory per thread: about two
+// bytes per table entry (the ids of the subsets on the current path, four
+// bytes per assignment, and the pairs and hash table of the largest subset),
+// plus under 1 MiB of tables.
 #pragma once
 
 #include <cstdint>
