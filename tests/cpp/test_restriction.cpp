@@ -349,7 +349,7 @@ TEST(SubsetDescent, EveryMaskBelowTheStartEqualsItsOwnRestriction) {
   for (unsigned n = varnel::kDescentFreeVars; n <= 13; ++n) {
     for (Shape shape : {Shape::random, Shape::constant, Shape::majority, Shape::biased,
                         Shape::junta, Shape::xor_of_halves, Shape::triangle, Shape::symmetric,
-                        Shape::sparse, Shape::very_sparse}) {
+                        Shape::sparse, Shape::sparse_64, Shape::very_sparse}) {
       const FValue f = plain::pack(plain::shaped_table(n, shape, rng));
       const bool parallel = ++rep % 2 == 0;
       SCOPED_TRACE("n=" + std::to_string(n) + " shape=" + std::to_string(static_cast<int>(shape)));

@@ -55,6 +55,7 @@ enum class Shape {
   half_junta,         // a random function of variables 3 .. 3 + n/2 - 1 (fewer for n < 6)
   sparse,             // each entry 1 with probability 1/16
   very_sparse,        // each entry 1 with probability 1/256
+  sparse_64,          // each entry 1 with probability 1/64
 };
 
 /// The exclusive or of random functions of consecutive blocks of variables
@@ -157,6 +158,9 @@ inline Table shaped_table(unsigned n, Shape shape, std::mt19937_64& rng) {
       return t;
     case Shape::very_sparse:
       for (auto& e : t) e = rng() % 256 == 0;
+      return t;
+    case Shape::sparse_64:
+      for (auto& e : t) e = rng() % 64 == 0;
       return t;
     case Shape::half_junta: {
       const unsigned first = n >= 6 ? 3 : 0;

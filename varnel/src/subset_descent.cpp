@@ -184,7 +184,6 @@ class Descent {
     if (s_.direct_count.size() < 4 * y.ids.size()) s_.direct_count.resize(4 * y.ids.size(), 0);
     std::uint32_t* table = s_.direct.data();
     std::uint32_t* partial = s_.direct_count.data();
-    const Id forms = static_cast<Id>(x.counts.size());
     Id next = 0;
     std::uint64_t uniques = 0;
     Id* out = y.ids.data();
@@ -194,7 +193,7 @@ class Descent {
         ++uniques;
         return;
       }
-      const Id key = i0 * forms + i1;
+      const Id key = (i0 << 8) | i1;  // both below kDirectForms = 256
       std::uint32_t entry = table[key];
       if ((entry >> 16) != stamp) entry = table[key] = (stamp << 16) | next++;
       const Id id = entry & 0xFFFFu;
