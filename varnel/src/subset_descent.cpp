@@ -86,7 +86,7 @@ class Descent {
     x.uniques = 0;
     for (std::uint64_t a = 0; a < size; ++a) ++count[key(a)];
     if (size >= kRootKeys) {
-      // Every row value, in order, without branches; the counts go back to
+      // Ids in order of row value, without branches; the counts go back to
       // zero.
       std::vector<std::uint64_t>& repeated = s_.pair_count;
       repeated.resize(kRootKeys);
@@ -129,7 +129,9 @@ class Descent {
     // The subsets below t in the walk: t without some of the variables
     // 0 .. z-1, all of which t holds.
     const unsigned z = static_cast<unsigned>(std::countr_one(t));
-    if (x.uniques == (std::uint64_t{1} << k)) {
+    // All forms distinct (some may be counted as forms of one assignment
+    // rather than marked): so are those of every subset.
+    if (x.uniques + x.counts.size() == (std::uint64_t{1} << k)) {
       for (VarMask drop = 1; drop < (VarMask{1} << z); ++drop) {
         stats_[t & ~drop] = all_distinct_stats(k - static_cast<unsigned>(std::popcount(drop)));
       }
