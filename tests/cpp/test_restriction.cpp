@@ -373,6 +373,26 @@ TEST(SubsetDescent, EveryMaskBelowTheStartEqualsItsOwnRestriction) {
   }
 }
 
+// Larger functions, where supersets have many repeated forms and pairs are
+// grouped rather than looked up directly: a sample of the subsets.
+TEST(SubsetDescent, ManyRepeatedFormsOnLargerFunctions) {
+  using plain::Shape;
+  std::mt19937_64 rng(9);
+  const unsigned n = 16;
+  for (Shape shape : {Shape::random, Shape::sparse_64, Shape::xor_of_halves, Shape::triangle}) {
+    const FValue f = plain::pack(plain::shaped_table(n, shape, rng));
+    SCOPED_TRACE("shape=" + std::to_string(static_cast<int>(shape)));
+    std::vector<varnel::FormStats> all(std::size_t{1} << n);
+    varnel::descend_subset_stats(f, all, true);
+    for (VarMask m = 0; m < all.size(); m += 1 + rng() % 13) {
+      if (static_cast<unsigned>(std::popcount(m)) > n - varnel::kDescentFreeVars) continue;
+      const varnel::FormStats direct = varnel::form_stats(f, m);
+      ASSERT_EQ(all[m].forms, direct.forms) << "mask=" << m;
+      expect_same_float(all[m].entropy, direct.entropy);
+    }
+  }
+}
+
 TEST(RestrictionTable, ShapeFailuresAreCheckedFirst) {
   const FValue f = FValue::zeros(4);
   const char* incompatible =

@@ -45,15 +45,13 @@ struct Scratch {
   std::vector<std::uint32_t> direct_count;  // four partial counts per form
   std::vector<std::uint64_t> keys;          // pairs of repeated forms
   std::vector<std::uint32_t> where;         // their assignments
-  std::vector<std::uint64_t> slots;         // hash table of 32-bit keys
-  std::vector<std::uint64_t> wide_slots;    // hash table of 64-bit keys (key, id)
-  std::vector<std::uint64_t> pair_count;    // per form of a hashed tally
+  std::vector<std::uint32_t> group_start;   // per first id: where its pairs start
+  std::vector<std::uint32_t> order;         // the pairs grouped by first id
+  std::vector<std::uint64_t> seen;          // per second id: stamp << 32 | form
+  std::uint64_t seen_stamp = 0;
+  std::vector<std::uint64_t> pair_count;  // per form of a grouped tally
   std::vector<Id> renumber;
 };
-
-std::uint64_t hash_slot(std::uint64_t key, int shift) {
-  return (key * 0x9E3779B97F4A7C15ull) >> shift;
-}
 
 class Descent {
  public:
@@ -158,7 +156,7 @@ class Descent {
     if (forms <= kDirectForms) {
       split_direct(x, y, v);
     } else {
-      split_hashed(x, y, v);
+      split_grouped(x, y, v);
     }
   }
 
@@ -215,9 +213,12 @@ class Descent {
     }
   }
 
-  // Many repeated forms: the pairs of two repeated forms are gathered, then
-  // hashed; forms met once among them are marked unique.
-  void split_hashed(const Level& x, Level& y, unsigned v) {
+  // Many repeated forms: the pairs of two repeated forms are gathered and
+  // grouped by their first id (a counting sort); within a group, a pair's
+  // second id finds its form in a table stamped per group. No step branches
+  // on whether a pair is new, which a hash table would do on every pair.
+  // Forms met once are then marked unique.
+  void split_grouped(const Level& x, Level& y, unsigned v) {
     const std::uint64_t size = y.ids.size();
     s_.keys.resize(size);
     s_.where.resize(size);
@@ -235,63 +236,50 @@ class Descent {
     y.uniques = size - m;
     if (m == 0) return;
     const std::uint64_t forms = x.counts.size();
-    std::vector<std::uint64_t>& count = s_.pair_count;
-    count.clear();
-    std::uint64_t capacity = 16;
-    while (capacity < 2 * m) capacity <<= 1;
-    const std::uint64_t mask = capacity - 1;
-    const int shift = 64 - std::countr_zero(capacity);
-    if (forms < 65536) {
-      // Keys of 32 bits; a slot holds key << 32 | id, all ones when free.
-      if (s_.slots.size() < capacity) s_.slots.resize(capacity);
-      std::fill_n(s_.slots.begin(), capacity, ~std::uint64_t{0});
-      std::uint64_t* slots = s_.slots.data();
-      for (std::uint64_t j = 0; j < m; ++j) {
-        const std::uint64_t i0 = keys[j] >> 32, i1 = keys[j] & 0xFFFFFFFFu;
-        const std::uint64_t key = i0 * forms + i1;
-        for (std::uint64_t h = hash_slot(key, shift);; h = (h + 1) & mask) {
-          const std::uint64_t e = slots[h];
-          if (e == ~std::uint64_t{0}) {
-            slots[h] = (key << 32) | count.size();
-            out[where[j]] = static_cast<Id>(count.size());
-            count.push_back(1);
-            break;
-          }
-          if ((e >> 32) == key) {
-            out[where[j]] = static_cast<Id>(e);
-            ++count[static_cast<Id>(e)];
-            break;
-          }
-        }
-      }
-    } else {
-      // Keys of 64 bits, slots of (key, id); a key is never all ones.
-      if (s_.wide_slots.size() < 2 * capacity) s_.wide_slots.resize(2 * capacity);
-      std::uint64_t* slots = s_.wide_slots.data();
-      for (std::uint64_t h = 0; h < capacity; ++h) slots[2 * h] = ~std::uint64_t{0};
-      for (std::uint64_t j = 0; j < m; ++j) {
-        const std::uint64_t key = keys[j];
-        for (std::uint64_t h = hash_slot(key, shift);; h = (h + 1) & mask) {
-          std::uint64_t* e = slots + 2 * h;
-          if (e[0] == ~std::uint64_t{0}) {
-            e[0] = key;
-            e[1] = count.size();
-            out[where[j]] = static_cast<Id>(count.size());
-            count.push_back(1);
-            break;
-          }
-          if (e[0] == key) {
-            out[where[j]] = static_cast<Id>(e[1]);
-            ++count[e[1]];
-            break;
-          }
-        }
-      }
+    // The pairs in order of their first id.
+    std::vector<std::uint32_t>& start = s_.group_start;
+    start.assign(forms + 1, 0);
+    for (std::uint64_t j = 0; j < m; ++j) ++start[(keys[j] >> 32) + 1];
+    for (std::uint64_t i = 0; i < forms; ++i) start[i + 1] += start[i];
+    s_.order.resize(m);
+    std::uint32_t* order = s_.order.data();
+    for (std::uint64_t j = 0; j < m; ++j) {
+      order[start[keys[j] >> 32]++] = static_cast<std::uint32_t>(j);
     }
+    // seen[i1]: stamp << 32 | form of the pair (current group, i1); each
+    // group takes a new stamp.
+    std::vector<std::uint64_t>& seen = s_.seen;
+    if (seen.size() < forms) seen.resize(forms, 0);
+    if (s_.seen_stamp > 0xFFFFFFFFu - m - 1) {
+      std::fill(seen.begin(), seen.end(), 0);
+      s_.seen_stamp = 0;
+    }
+    std::uint64_t stamp = s_.seen_stamp;
+    std::vector<std::uint64_t>& count = s_.pair_count;
+    count.assign(m, 0);
+    std::uint64_t* counts = count.data();
+    std::uint64_t* marks = seen.data();
+    std::uint64_t group = ~std::uint64_t{0};
+    std::uint64_t next = 0;
+    for (std::uint64_t p = 0; p < m; ++p) {
+      const std::uint64_t j = order[p];
+      const std::uint64_t i0 = keys[j] >> 32, i1 = keys[j] & 0xFFFFFFFFu;
+      stamp += i0 != group;
+      group = i0;
+      const std::uint64_t e = marks[i1];
+      const bool fresh = (e >> 32) != stamp;
+      const std::uint64_t id = fresh ? next : (e & 0xFFFFFFFFu);
+      marks[i1] = (stamp << 32) | id;
+      next += fresh;
+      ++counts[id];
+      out[where[j]] = static_cast<Id>(id);
+    }
+    s_.seen_stamp = stamp;
+    count.resize(next);
     renumber_singles(y, out, where, m);
   }
 
-  // Takes the counts of a hashed tally from s_.pair_count into y: forms of a
+  // Takes the counts of a grouped tally from s_.pair_count into y: forms of a
   // single assignment are marked unique at their assignments where[0 .. m),
   // the others renumbered in order.
   void renumber_singles(Level& y, Id* out, const std::uint32_t* where, std::uint64_t m) {
