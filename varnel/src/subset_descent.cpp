@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <chrono>
 #include <vector>
 
 #include "auxiliar.hpp"
@@ -35,6 +36,28 @@ struct Level {
   std::uint64_t uniques = 0;          // assignments marked kUnique
 };
 
+// The recent cost of the two tallies of pairs (0 hashed, 1 grouped) in
+// nanoseconds per pair: each is tried first, the slower one again every
+// kRetry splits, and the faster one taken otherwise.
+struct TallyCost {
+  static constexpr std::uint32_t kRetry = 16;
+  double per_pair[2] = {0.0, 0.0};
+  std::uint32_t splits = 0;
+
+  unsigned choose() {
+    ++splits;
+    if (per_pair[0] == 0.0) return 0;
+    if (per_pair[1] == 0.0) return 1;
+    const unsigned faster = per_pair[1] < per_pair[0] ? 1 : 0;
+    return splits % kRetry == 0 ? 1 - faster : faster;
+  }
+  void update(unsigned tally, double ns) {
+    double& c = per_pair[tally];
+    c = c == 0.0 ? ns : 0.75 * c + 0.25 * ns;
+    if (c == 0.0) c = 1e-9;
+  }
+};
+
 // What a thread keeps from one starting subset to the next.
 struct Scratch {
   std::vector<Level> levels;              // by subset size
@@ -49,9 +72,16 @@ struct Scratch {
   std::vector<std::uint32_t> order;         // the pairs grouped by first id
   std::vector<std::uint64_t> seen;          // per second id: stamp << 32 | form
   std::uint64_t seen_stamp = 0;
+  std::vector<std::uint64_t> slots;       // hash table of 32-bit keys
+  std::vector<std::uint64_t> wide_slots;  // hash table of 64-bit keys (key, id)
+  TallyCost tally_cost[64];               // per subset size
   std::vector<std::uint64_t> pair_count;  // per form of a grouped tally
   std::vector<Id> renumber;
 };
+
+std::uint64_t hash_slot(std::uint64_t key, int shift) {
+  return (key * 0x9E3779B97F4A7C15ull) >> shift;
+}
 
 class Descent {
  public:
@@ -156,7 +186,7 @@ class Descent {
     if (forms <= kDirectForms) {
       split_direct(x, y, v);
     } else {
-      split_grouped(x, y, v);
+      split_paired(x, y, v);
     }
   }
 
@@ -218,7 +248,16 @@ class Descent {
   // second id finds its form in a table stamped per group. No step branches
   // on whether a pair is new, which a hash table would do on every pair.
   // Forms met once are then marked unique.
-  void split_grouped(const Level& x, Level& y, unsigned v) {
+  // Many repeated forms: the pairs of two repeated forms are gathered, then
+  // counted, by one of two tallies; forms met once among them are marked
+  // unique. A hash table is fastest where its branch on whether a pair is
+  // new predicts well; where new and known pairs interleave it mispredicts
+  // on many, and grouping the pairs by their first id (a counting sort),
+  // each one's second id finding its form in a table stamped per group, has
+  // no such branch. Which one wins depends on the order of the pairs, not
+  // only on their numbers, so each size of subset times both now and then
+  // and otherwise takes the faster (the results are the same either way).
+  void split_paired(const Level& x, Level& y, unsigned v) {
     const std::uint64_t size = y.ids.size();
     s_.keys.resize(size);
     s_.where.resize(size);
@@ -235,6 +274,23 @@ class Descent {
     });
     y.uniques = size - m;
     if (m == 0) return;
+    TallyCost& cost = s_.tally_cost[std::countr_zero(size)];
+    const unsigned tally = cost.choose();
+    const auto begin = std::chrono::steady_clock::now();
+    if (tally == 1) {
+      tally_grouped(x, out, keys, where, m);
+    } else {
+      tally_hashed(x, out, keys, where, m);
+    }
+    const std::chrono::duration<double, std::nano> spent = std::chrono::steady_clock::now() - begin;
+    cost.update(tally, spent.count() / static_cast<double>(m));
+    renumber_singles(y, out, where, m);
+  }
+
+  // The forms of the pairs keys[0 .. m) by grouping: ids into out at
+  // where[0 .. m), counts into s_.pair_count.
+  void tally_grouped(const Level& x, Id* out, const std::uint64_t* keys, const std::uint32_t* where,
+                     std::uint64_t m) {
     const std::uint64_t forms = x.counts.size();
     // The pairs in order of their first id.
     std::vector<std::uint32_t>& start = s_.group_start;
@@ -276,10 +332,68 @@ class Descent {
     }
     s_.seen_stamp = stamp;
     count.resize(next);
-    renumber_singles(y, out, where, m);
   }
 
-  // Takes the counts of a grouped tally from s_.pair_count into y: forms of a
+  // The same by a hash table.
+  void tally_hashed(const Level& x, Id* out, const std::uint64_t* keys, const std::uint32_t* where,
+                    std::uint64_t m) {
+    const std::uint64_t forms = x.counts.size();
+    std::vector<std::uint64_t>& count = s_.pair_count;
+    count.clear();
+    std::uint64_t capacity = 16;
+    while (capacity < 2 * m) capacity <<= 1;
+    const std::uint64_t mask = capacity - 1;
+    const int shift = 64 - std::countr_zero(capacity);
+    if (forms < 65536) {
+      // Keys of 32 bits; a slot holds key << 32 | id, all ones when free.
+      if (s_.slots.size() < capacity) s_.slots.resize(capacity);
+      std::fill_n(s_.slots.begin(), capacity, ~std::uint64_t{0});
+      std::uint64_t* slots = s_.slots.data();
+      for (std::uint64_t j = 0; j < m; ++j) {
+        const std::uint64_t i0 = keys[j] >> 32, i1 = keys[j] & 0xFFFFFFFFu;
+        const std::uint64_t key = i0 * forms + i1;
+        for (std::uint64_t h = hash_slot(key, shift);; h = (h + 1) & mask) {
+          const std::uint64_t e = slots[h];
+          if (e == ~std::uint64_t{0}) {
+            slots[h] = (key << 32) | count.size();
+            out[where[j]] = static_cast<Id>(count.size());
+            count.push_back(1);
+            break;
+          }
+          if ((e >> 32) == key) {
+            out[where[j]] = static_cast<Id>(e);
+            ++count[static_cast<Id>(e)];
+            break;
+          }
+        }
+      }
+    } else {
+      // Keys of 64 bits, slots of (key, id); a key is never all ones.
+      if (s_.wide_slots.size() < 2 * capacity) s_.wide_slots.resize(2 * capacity);
+      std::uint64_t* slots = s_.wide_slots.data();
+      for (std::uint64_t h = 0; h < capacity; ++h) slots[2 * h] = ~std::uint64_t{0};
+      for (std::uint64_t j = 0; j < m; ++j) {
+        const std::uint64_t key = keys[j];
+        for (std::uint64_t h = hash_slot(key, shift);; h = (h + 1) & mask) {
+          std::uint64_t* e = slots + 2 * h;
+          if (e[0] == ~std::uint64_t{0}) {
+            e[0] = key;
+            e[1] = count.size();
+            out[where[j]] = static_cast<Id>(count.size());
+            count.push_back(1);
+            break;
+          }
+          if (e[0] == key) {
+            out[where[j]] = static_cast<Id>(e[1]);
+            ++count[e[1]];
+            break;
+          }
+        }
+      }
+    }
+  }
+
+  // Takes the counts of a tally from s_.pair_count into y: forms of a
   // single assignment are marked unique at their assignments where[0 .. m),
   // the others renumbered in order.
   void renumber_singles(Level& y, Id* out, const std::uint32_t* where, std::uint64_t m) {
