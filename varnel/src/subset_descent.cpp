@@ -36,9 +36,9 @@ struct Level {
   std::uint64_t uniques = 0;          // assignments marked kUnique
 };
 
-// The recent cost of the two tallies of pairs (0 hashed, 1 grouped) in
-// nanoseconds per pair: each is tried first, the slower one again every
-// kRetry splits, and the faster one taken otherwise.
+// The recent cost of two ways of counting pairs (1 is grouping) in
+// nanoseconds per assignment: each is tried first, the slower one again
+// every kRetry splits, and the faster one taken otherwise.
 struct TallyCost {
   static constexpr std::uint32_t kRetry = 16;
   double per_pair[2] = {0.0, 0.0};
@@ -74,7 +74,8 @@ struct Scratch {
   std::uint64_t seen_stamp = 0;
   std::vector<std::uint64_t> slots;       // hash table of 32-bit keys
   std::vector<std::uint64_t> wide_slots;  // hash table of 64-bit keys (key, id)
-  TallyCost tally_cost[64];               // per subset size
+  TallyCost few_cost[64];                 // per subset size: direct table (0) or grouping (1)
+  TallyCost many_cost[64];                // per subset size: hashing (0) or grouping (1)
   std::vector<std::uint64_t> pair_count;  // per form of a grouped tally
   std::vector<Id> renumber;
 };
@@ -182,12 +183,21 @@ class Descent {
     y.ids.resize(size);
     y.counts.clear();
     y.uniques = 0;
-    const std::uint64_t forms = x.counts.size();
-    if (forms <= kDirectForms) {
+    // Supersets with few repeated forms choose between the direct table and
+    // grouping, the others between hashing and grouping (see split_paired).
+    const bool few = x.counts.size() <= kDirectForms;
+    TallyCost& cost = (few ? s_.few_cost : s_.many_cost)[k - 1];
+    const unsigned tally = cost.choose();
+    const auto begin = std::chrono::steady_clock::now();
+    if (tally == 1) {
+      split_paired(x, y, v, true);
+    } else if (few) {
       split_direct(x, y, v);
     } else {
-      split_paired(x, y, v);
+      split_paired(x, y, v, false);
     }
+    const std::chrono::duration<double, std::nano> spent = std::chrono::steady_clock::now() - begin;
+    cost.update(tally, spent.count() / static_cast<double>(size));
   }
 
   // Calls body(b, id0, id1) for every assignment b of the smaller subset,
@@ -257,7 +267,7 @@ class Descent {
   // no such branch. Which one wins depends on the order of the pairs, not
   // only on their numbers, so each size of subset times both now and then
   // and otherwise takes the faster (the results are the same either way).
-  void split_paired(const Level& x, Level& y, unsigned v) {
+  void split_paired(const Level& x, Level& y, unsigned v, bool grouped) {
     const std::uint64_t size = y.ids.size();
     s_.keys.resize(size);
     s_.where.resize(size);
@@ -274,16 +284,11 @@ class Descent {
     });
     y.uniques = size - m;
     if (m == 0) return;
-    TallyCost& cost = s_.tally_cost[std::countr_zero(size)];
-    const unsigned tally = cost.choose();
-    const auto begin = std::chrono::steady_clock::now();
-    if (tally == 1) {
+    if (grouped) {
       tally_grouped(x, out, keys, where, m);
     } else {
       tally_hashed(x, out, keys, where, m);
     }
-    const std::chrono::duration<double, std::nano> spent = std::chrono::steady_clock::now() - begin;
-    cost.update(tally, spent.count() / static_cast<double>(m));
     renumber_singles(y, out, where, m);
   }
 
