@@ -148,10 +148,10 @@ void against_literal(const std::string& label, const plain::Table& t, int reps) 
 // (subset_descent.hpp), which visits about 25,000 subsets of a random
 // function (0.9 G assignments) and 250,000 to 1,000,000 of the hard families
 // (2.4 G to 3.3 G assignments), at 1-2 ns per assignment where forms repeat
-// a lot and 4-6 ns where they are mixed and must be hashed. The worst found
-// are sparse functions with about one entry in 32 to 128 set (3.3-3.5x
-// random): every level from the top down to the all-distinct ones holds a
-// mix of repeated and unique forms.
+// a lot and 3-8 ns where new and repeated forms interleave. The worst found
+// are sparse functions with about one entry in 32 to 256 set and the
+// triangle: 2.9-3.2x random at n = 20 and up to 3.5x at n = 16 and 18, where
+// every level from the top down to the all-distinct ones holds such a mix.
 
 double cpu_process_seconds() {
   timespec t{};
