@@ -26,7 +26,9 @@ constexpr Id kUnique = 0x80000000u;
 // direct table of kDirectForms^2 entries.
 constexpr std::uint64_t kDirectForms = 256;
 constexpr std::uint64_t kDirectSize = kDirectForms * kDirectForms;
-// Rows of the starting subsets: 2^kDescentFreeVars = 16 bits.
+// Rows of the starting subsets: 2^kDescentFreeVars = 16 bits, read as
+// 16-bit keys (Descent::start).
+static_assert(kDescentFreeVars == 4, "the starting rows are read as 16-bit keys");
 constexpr unsigned kRootKeys = 1u << (1u << kDescentFreeVars);
 
 // The forms of one subset of k variables.
