@@ -26,6 +26,9 @@ constexpr Id kUnique = 0x80000000u;
 // direct table of kDirectForms^2 entries.
 constexpr std::uint64_t kDirectForms = 256;
 constexpr std::uint64_t kDirectSize = kDirectForms * kDirectForms;
+// Supersets with fewer than this many repeated forms may hash pairs as
+// 32-bit keys; those with more always group them.
+constexpr std::uint64_t kHashedForms = 65536;
 // Rows of the starting subsets: 2^kDescentFreeVars = 16 bits, read as
 // 16-bit keys (Descent::start).
 static_assert(kDescentFreeVars == 4, "the starting rows are read as 16-bit keys");
@@ -75,7 +78,6 @@ struct Scratch {
   std::vector<std::uint64_t> seen;          // per second id: stamp << 32 | form
   std::uint64_t seen_stamp = 0;
   std::vector<std::uint64_t> slots;       // hash table of 32-bit keys
-  std::vector<std::uint64_t> wide_slots;  // hash table of 64-bit keys (key, id)
   TallyCost few_cost[64];                 // per subset size: direct table (0) or grouping (1)
   TallyCost many_cost[64];                // per subset size: hashing (0) or grouping (1)
   std::vector<std::uint64_t> pair_count;  // per form of a grouped tally
@@ -189,7 +191,7 @@ class Descent {
     // grouping, the others between hashing and grouping (see split_paired).
     const bool few = x.counts.size() <= kDirectForms;
     TallyCost& cost = (few ? s_.few_cost : s_.many_cost)[k - 1];
-    const unsigned tally = cost.choose();
+    const unsigned tally = few || x.counts.size() < kHashedForms ? cost.choose() : 1;
     const auto begin = std::chrono::steady_clock::now();
     if (tally == 1) {
       split_paired(x, y, v, true);
@@ -255,11 +257,6 @@ class Descent {
     }
   }
 
-  // Many repeated forms: the pairs of two repeated forms are gathered and
-  // grouped by their first id (a counting sort); within a group, a pair's
-  // second id finds its form in a table stamped per group. No step branches
-  // on whether a pair is new, which a hash table would do on every pair.
-  // Forms met once are then marked unique.
   // Many repeated forms: the pairs of two repeated forms are gathered, then
   // counted, by one of two tallies; forms met once among them are marked
   // unique. A hash table is fastest where its branch on whether a pair is
@@ -341,7 +338,8 @@ class Descent {
     count.resize(next);
   }
 
-  // The same by a hash table.
+  // The same by a hash table, for supersets of fewer than kHashedForms
+  // repeated forms (keys of 32 bits).
   void tally_hashed(const Level& x, Id* out, const std::uint64_t* keys, const std::uint32_t* where,
                     std::uint64_t m) {
     const std::uint64_t forms = x.counts.size();
@@ -351,50 +349,25 @@ class Descent {
     while (capacity < 2 * m) capacity <<= 1;
     const std::uint64_t mask = capacity - 1;
     const int shift = 64 - std::countr_zero(capacity);
-    if (forms < 65536) {
-      // Keys of 32 bits; a slot holds key << 32 | id, all ones when free.
-      if (s_.slots.size() < capacity) s_.slots.resize(capacity);
-      std::fill_n(s_.slots.begin(), capacity, ~std::uint64_t{0});
-      std::uint64_t* slots = s_.slots.data();
-      for (std::uint64_t j = 0; j < m; ++j) {
-        const std::uint64_t i0 = keys[j] >> 32, i1 = keys[j] & 0xFFFFFFFFu;
-        const std::uint64_t key = i0 * forms + i1;
-        for (std::uint64_t h = hash_slot(key, shift);; h = (h + 1) & mask) {
-          const std::uint64_t e = slots[h];
-          if (e == ~std::uint64_t{0}) {
-            slots[h] = (key << 32) | count.size();
-            out[where[j]] = static_cast<Id>(count.size());
-            count.push_back(1);
-            break;
-          }
-          if ((e >> 32) == key) {
-            out[where[j]] = static_cast<Id>(e);
-            ++count[static_cast<Id>(e)];
-            break;
-          }
+    // Keys of 32 bits; a slot holds key << 32 | id, all ones when free.
+    if (s_.slots.size() < capacity) s_.slots.resize(capacity);
+    std::fill_n(s_.slots.begin(), capacity, ~std::uint64_t{0});
+    std::uint64_t* slots = s_.slots.data();
+    for (std::uint64_t j = 0; j < m; ++j) {
+      const std::uint64_t i0 = keys[j] >> 32, i1 = keys[j] & 0xFFFFFFFFu;
+      const std::uint64_t key = i0 * forms + i1;
+      for (std::uint64_t h = hash_slot(key, shift);; h = (h + 1) & mask) {
+        const std::uint64_t e = slots[h];
+        if (e == ~std::uint64_t{0}) {
+          slots[h] = (key << 32) | count.size();
+          out[where[j]] = static_cast<Id>(count.size());
+          count.push_back(1);
+          break;
         }
-      }
-    } else {
-      // Keys of 64 bits, slots of (key, id); a key is never all ones.
-      if (s_.wide_slots.size() < 2 * capacity) s_.wide_slots.resize(2 * capacity);
-      std::uint64_t* slots = s_.wide_slots.data();
-      for (std::uint64_t h = 0; h < capacity; ++h) slots[2 * h] = ~std::uint64_t{0};
-      for (std::uint64_t j = 0; j < m; ++j) {
-        const std::uint64_t key = keys[j];
-        for (std::uint64_t h = hash_slot(key, shift);; h = (h + 1) & mask) {
-          std::uint64_t* e = slots + 2 * h;
-          if (e[0] == ~std::uint64_t{0}) {
-            e[0] = key;
-            e[1] = count.size();
-            out[where[j]] = static_cast<Id>(count.size());
-            count.push_back(1);
-            break;
-          }
-          if (e[0] == key) {
-            out[where[j]] = static_cast<Id>(e[1]);
-            ++count[e[1]];
-            break;
-          }
+        if ((e >> 32) == key) {
+          out[where[j]] = static_cast<Id>(e);
+          ++count[static_cast<Id>(e)];
+          break;
         }
       }
     }

@@ -16,12 +16,15 @@
 //    so subsets whose forms are nearly all distinct are nearly free;
 //  - a subset whose forms are all distinct has only all-distinct subsets
 //    below it; those are filled in without being visited;
-//  - pairs of repeated forms are counted in a direct table when the superset
-//    has at most 256 repeated forms; otherwise they are grouped by their
-//    first id (a counting sort) and found by their second id in a table
-//    stamped per group, so that no step branches on whether a pair is new.
-// Per assignment it costs about 1-2 ns where forms repeat a lot and 3-6 ns
-// where they are mixed (bench_fragmentation). Memory per thread: about two
+//  - pairs of repeated forms are counted in a direct table (superset of at
+//    most 256 repeated forms) or a hash table (fewer than 65,536), or grouped
+//    by their first id (a counting sort) and found by their second id in a
+//    table stamped per group, with no branch on whether a pair is new. Which
+//    is fastest depends on the order of the pairs, so each subset size times
+//    its two candidates now and then and takes the faster one; the results
+//    are the same either way.
+// Per assignment it costs about 1-2 ns where forms repeat a lot and 3-8 ns
+// where new and repeated forms interleave (bench_fragmentation). Memory per thread: about two
 // bytes per table entry (the ids of the subsets on the current path, four
 // bytes per assignment, and the pairs of the largest subset), plus under
 // 1 MiB of tables.
