@@ -29,6 +29,9 @@ constexpr std::uint64_t kDirectSize = kDirectForms * kDirectForms;
 // Supersets with fewer than this many repeated forms may hash pairs as
 // 32-bit keys; those with more always group them.
 constexpr std::uint64_t kHashedForms = 65536;
+// The pairs (0, 0) skip the tallies when form 0 has at least one in
+// kCommonShare of a superset's assignments.
+constexpr std::uint64_t kCommonShare = 1024;
 // Rows of the starting subsets: 2^kDescentFreeVars = 16 bits, read as
 // 16-bit keys (Descent::start).
 static_assert(kDescentFreeVars == 4, "the starting rows are read as 16-bit keys");
@@ -68,6 +71,7 @@ struct Scratch {
   std::vector<Level> levels;              // by subset size
   std::vector<std::uint32_t> root_count;  // per 16-bit row, all zero between roots
   std::vector<Id> root_id;                // per 16-bit row
+  std::vector<std::uint32_t> root_row;    // per repeated form of a start: its row
   std::vector<std::uint32_t> direct;      // per pair of ids: stamp << 16 | id
   std::uint32_t direct_stamp = 0;
   std::vector<std::uint32_t> direct_count;  // four partial counts per form
@@ -109,6 +113,7 @@ class Descent {
     if (s_.root_count.empty()) {
       s_.root_count.assign(kRootKeys, 0);
       s_.root_id.resize(kRootKeys);
+      s_.root_row.resize(kRootKeys);
     }
     std::uint32_t* count = s_.root_count.data();
     Id* id = s_.root_id.data();
@@ -118,6 +123,8 @@ class Descent {
     x.counts.clear();
     x.uniques = 0;
     for (std::uint64_t a = 0; a < size; ++a) ++count[key(a)];
+    // The row of each repeated form.
+    std::uint32_t* row = s_.root_row.data();
     if (size >= kRootKeys) {
       // Ids in order of row value, without branches; the counts go back to
       // zero.
@@ -129,6 +136,7 @@ class Descent {
         count[r] = 0;
         repeated[forms] = c;
         id[r] = c >= 2 ? static_cast<Id>(forms) : kUnique;
+        row[forms] = r;
         forms += c >= 2;
         uniques += c == 1;
       }
@@ -145,10 +153,18 @@ class Descent {
           id[r] = kUnique;
           ++x.uniques;
         } else {
+          row[x.counts.size()] = r;
           id[r] = static_cast<Id>(x.counts.size());
           x.counts.push_back(c);
         }
       }
+    }
+    // The most frequent row takes id 0 (see split).
+    if (!x.counts.empty()) {
+      const auto top = std::max_element(x.counts.begin(), x.counts.end()) - x.counts.begin();
+      id[row[0]] = static_cast<Id>(top);
+      id[row[top]] = 0;
+      std::swap(x.counts[0], x.counts[static_cast<std::size_t>(top)]);
     }
     for (std::uint64_t a = 0; a < size; ++a) x.ids[a] = id[key(a)];
     ++counts.from_table;
@@ -228,7 +244,9 @@ class Descent {
     if (s_.direct_count.size() < 4 * y.ids.size()) s_.direct_count.resize(4 * y.ids.size(), 0);
     std::uint32_t* table = s_.direct.data();
     std::uint32_t* partial = s_.direct_count.data();
-    Id next = 0;
+    // The pair (0, 0) takes id 0 (see split).
+    table[0] = stamp << 16;
+    Id next = 1;
     std::uint64_t uniques = 0;
     Id* out = y.ids.data();
     for_each_pair(x.ids.data(), y.ids.size(), v, [&](std::uint64_t b, Id i0, Id i1) {
@@ -255,6 +273,13 @@ class Descent {
       y.counts[i] = std::uint64_t{c[0]} + c[1] + c[2] + c[3];
       c[0] = c[1] = c[2] = c[3] = 0;
     }
+    if (y.counts[0] != 0) return;
+    // No pair (0, 0): the last form takes its id.
+    const Id last = next - 1;
+    y.counts[0] = y.counts[last];
+    y.counts.pop_back();
+    if (last == 0) return;
+    for (Id& id : y.ids) id = id == last ? 0 : id;
   }
 
   // Many repeated forms: the pairs of two repeated forms are gathered, then
@@ -273,21 +298,38 @@ class Descent {
     std::uint64_t* keys = s_.keys.data();
     std::uint32_t* where = s_.where.data();
     Id* out = y.ids.data();
-    std::uint64_t m = 0;
+    std::uint64_t m = 0, zeros = 0, last_zero = 0;
     // Branch-free: every pair is written, and kept when both halves repeat.
-    for_each_pair(x.ids.data(), size, v, [&](std::uint64_t b, Id i0, Id i1) {
-      out[b] = kUnique;
-      keys[m] = (std::uint64_t{i0} << 32) | i1;
-      where[m] = static_cast<std::uint32_t>(b);
-      m += (((i0 | i1) >> 31) ^ 1u);
-    });
-    y.uniques = size - m;
-    if (m == 0) return;
-    if (grouped) {
+    if (x.counts[0] * kCommonShare >= 2 * size) {
+      // Form 0 is common: its pairs (0, 0) take id 0 here.
+      for_each_pair(x.ids.data(), size, v, [&](std::uint64_t b, Id i0, Id i1) {
+        const bool zero = (i0 | i1) == 0;
+        out[b] = zero ? 0 : kUnique;
+        keys[m] = (std::uint64_t{i0} << 32) | i1;
+        where[m] = static_cast<std::uint32_t>(b);
+        m += (((i0 | i1) >> 31) ^ 1u) & !zero;
+        zeros += zero;
+        last_zero = zero ? b : last_zero;
+      });
+    } else {
+      for_each_pair(x.ids.data(), size, v, [&](std::uint64_t b, Id i0, Id i1) {
+        out[b] = kUnique;
+        keys[m] = (std::uint64_t{i0} << 32) | i1;
+        where[m] = static_cast<std::uint32_t>(b);
+        m += (((i0 | i1) >> 31) ^ 1u);
+      });
+    }
+    y.uniques = size - m - zeros;
+    // The tallies number forms from 1.
+    if (m == 0) {
+      s_.pair_count.assign(1, 0);
+    } else if (grouped) {
       tally_grouped(x, out, keys, where, m);
     } else {
       tally_hashed(x, out, keys, where, m);
     }
+    s_.pair_count[0] = zeros;
+    if (zeros == 1) out[last_zero] = kUnique;
     renumber_singles(y, out, where, m);
   }
 
@@ -316,11 +358,11 @@ class Descent {
     }
     std::uint64_t stamp = s_.seen_stamp;
     std::vector<std::uint64_t>& count = s_.pair_count;
-    count.assign(m, 0);
+    count.assign(m + 1, 0);
     std::uint64_t* counts = count.data();
     std::uint64_t* marks = seen.data();
     std::uint64_t group = ~std::uint64_t{0};
-    std::uint64_t next = 0;
+    std::uint64_t next = 1;
     for (std::uint64_t p = 0; p < m; ++p) {
       const std::uint64_t j = order[p];
       const std::uint64_t i0 = keys[j] >> 32, i1 = keys[j] & 0xFFFFFFFFu;
@@ -344,7 +386,7 @@ class Descent {
                     std::uint64_t m) {
     const std::uint64_t forms = x.counts.size();
     std::vector<std::uint64_t>& count = s_.pair_count;
-    count.clear();
+    count.assign(1, 0);
     std::uint64_t capacity = 16;
     while (capacity < 2 * m) capacity <<= 1;
     const std::uint64_t mask = capacity - 1;
@@ -380,8 +422,11 @@ class Descent {
     const std::vector<std::uint64_t>& count = s_.pair_count;
     std::vector<Id>& renumber = s_.renumber;
     renumber.resize(count.size());
-    bool any_single = false;
+    // Form 0 (the pairs (0, 0), not among the m) takes id 0 when repeated;
+    // when absent, the others move down by one.
+    bool any_single = count[0] == 0;
     for (std::uint64_t i = 0; i < count.size(); ++i) {
+      if (count[i] == 0) continue;
       if (count[i] == 1) {
         renumber[i] = kUnique;
         ++y.uniques;

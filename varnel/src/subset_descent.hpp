@@ -16,6 +16,9 @@
 //    so subsets whose forms are nearly all distinct are nearly free;
 //  - a subset whose forms are all distinct has only all-distinct subsets
 //    below it; those are filled in without being visited;
+//  - the most frequent starting row (the zero row of a sparse function)
+//    takes id 0, and so does every pair of two id-0 halves below it: while
+//    that form stays common, its pairs are not counted;
 //  - pairs of repeated forms are counted in a direct table (superset of at
 //    most 256 repeated forms) or a hash table (fewer than 65,536), or grouped
 //    by their first id (a counting sort) and found by their second id in a
