@@ -31,7 +31,7 @@ constexpr std::uint64_t kDirectSize = kDirectForms * kDirectForms;
 constexpr std::uint64_t kHashedForms = 65536;
 // The pairs (0, 0) skip the tallies when form 0 has at least one in
 // kCommonShare of a superset's assignments.
-constexpr std::uint64_t kCommonShare = 1024;
+constexpr std::uint64_t kCommonShare = 32;
 // Rows of the starting subsets: 2^kDescentFreeVars = 16 bits, read as
 // 16-bit keys (Descent::start).
 static_assert(kDescentFreeVars == 4, "the starting rows are read as 16-bit keys");
@@ -300,7 +300,8 @@ class Descent {
     Id* out = y.ids.data();
     std::uint64_t m = 0, zeros = 0, last_zero = 0;
     // Branch-free: every pair is written, and kept when both halves repeat.
-    if (x.counts[0] * kCommonShare >= 2 * size) {
+    const bool skip = x.counts[0] * kCommonShare >= 2 * size;
+    if (skip) {
       // Form 0 is common: its pairs (0, 0) take id 0 here.
       for_each_pair(x.ids.data(), size, v, [&](std::uint64_t b, Id i0, Id i1) {
         const bool zero = (i0 | i1) == 0;
@@ -320,23 +321,27 @@ class Descent {
       });
     }
     y.uniques = size - m - zeros;
-    // The tallies number forms from 1.
+    if (m == 0 && !skip) return;
+    // After skipping, the tallies number forms from 1.
+    const Id first = skip ? 1 : 0;
     if (m == 0) {
       s_.pair_count.assign(1, 0);
     } else if (grouped) {
-      tally_grouped(x, out, keys, where, m);
+      tally_grouped(x, out, keys, where, m, first);
     } else {
-      tally_hashed(x, out, keys, where, m);
+      tally_hashed(x, out, keys, where, m, first);
     }
-    s_.pair_count[0] = zeros;
-    if (zeros == 1) out[last_zero] = kUnique;
+    if (skip) {
+      s_.pair_count[0] = zeros;
+      if (zeros == 1) out[last_zero] = kUnique;
+    }
     renumber_singles(y, out, where, m);
   }
 
-  // The forms of the pairs keys[0 .. m) by grouping: ids into out at
-  // where[0 .. m), counts into s_.pair_count.
+  // The forms of the pairs keys[0 .. m) by grouping: ids from `first` into
+  // out at where[0 .. m), counts into s_.pair_count (from index `first`).
   void tally_grouped(const Level& x, Id* out, const std::uint64_t* keys, const std::uint32_t* where,
-                     std::uint64_t m) {
+                     std::uint64_t m, Id first) {
     const std::uint64_t forms = x.counts.size();
     // The pairs in order of their first id.
     std::vector<std::uint32_t>& start = s_.group_start;
@@ -358,11 +363,11 @@ class Descent {
     }
     std::uint64_t stamp = s_.seen_stamp;
     std::vector<std::uint64_t>& count = s_.pair_count;
-    count.assign(m + 1, 0);
+    count.assign(m + first, 0);
     std::uint64_t* counts = count.data();
     std::uint64_t* marks = seen.data();
     std::uint64_t group = ~std::uint64_t{0};
-    std::uint64_t next = 1;
+    std::uint64_t next = first;
     for (std::uint64_t p = 0; p < m; ++p) {
       const std::uint64_t j = order[p];
       const std::uint64_t i0 = keys[j] >> 32, i1 = keys[j] & 0xFFFFFFFFu;
@@ -383,10 +388,10 @@ class Descent {
   // The same by a hash table, for supersets of fewer than kHashedForms
   // repeated forms (keys of 32 bits).
   void tally_hashed(const Level& x, Id* out, const std::uint64_t* keys, const std::uint32_t* where,
-                    std::uint64_t m) {
+                    std::uint64_t m, Id first) {
     const std::uint64_t forms = x.counts.size();
     std::vector<std::uint64_t>& count = s_.pair_count;
-    count.assign(1, 0);
+    count.assign(first, 0);
     std::uint64_t capacity = 16;
     while (capacity < 2 * m) capacity <<= 1;
     const std::uint64_t mask = capacity - 1;
@@ -422,8 +427,8 @@ class Descent {
     const std::vector<std::uint64_t>& count = s_.pair_count;
     std::vector<Id>& renumber = s_.renumber;
     renumber.resize(count.size());
-    // Form 0 (the pairs (0, 0), not among the m) takes id 0 when repeated;
-    // when absent, the others move down by one.
+    // After a skip, form 0 (the pairs (0, 0), not among the m) takes id 0
+    // when repeated; when absent, the others move down by one.
     bool any_single = count[0] == 0;
     for (std::uint64_t i = 0; i < count.size(); ++i) {
       if (count[i] == 0) continue;
