@@ -241,7 +241,9 @@ class Descent {
       s_.direct_stamp = 0;
     }
     const std::uint32_t stamp = ++s_.direct_stamp;
-    if (s_.direct_count.size() < 4 * y.ids.size()) s_.direct_count.resize(4 * y.ids.size(), 0);
+    // Ids up to the number of assignments: 0 is held for the pair (0, 0).
+    const std::uint64_t ids = y.ids.size() + 1;
+    if (s_.direct_count.size() < 4 * ids) s_.direct_count.resize(4 * ids, 0);
     std::uint32_t* table = s_.direct.data();
     std::uint32_t* partial = s_.direct_count.data();
     // The pair (0, 0) takes id 0 (see split).
