@@ -45,7 +45,7 @@ struct Level {
 };
 
 // The recent cost of two ways of counting pairs (1 is grouping) in
-// nanoseconds per assignment: each is tried first, the slower one again
+// ticks per assignment: each is tried first, the slower one again
 // every kRetry splits, and the faster one taken otherwise.
 struct TallyCost {
   static constexpr std::uint32_t kRetry = 16;
@@ -87,6 +87,16 @@ struct Scratch {
   std::vector<std::uint64_t> pair_count;  // per form of a grouped tally
   std::vector<Id> renumber;
 };
+
+// A cheap clock for comparing the tallies: the time-stamp counter where
+// there is one.
+std::uint64_t ticks() {
+#if defined(__x86_64__) || defined(__i386__)
+  return __builtin_ia32_rdtsc();
+#else
+  return static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+#endif
+}
 
 std::uint64_t hash_slot(std::uint64_t key, int shift) {
   return (key * 0x9E3779B97F4A7C15ull) >> shift;
@@ -208,7 +218,7 @@ class Descent {
     const bool few = x.counts.size() <= kDirectForms;
     TallyCost& cost = (few ? s_.few_cost : s_.many_cost)[k - 1];
     const unsigned tally = few || x.counts.size() < kHashedForms ? cost.choose() : 1;
-    const auto begin = std::chrono::steady_clock::now();
+    const std::uint64_t begin = ticks();
     if (tally == 1) {
       split_paired(x, y, v, true);
     } else if (few) {
@@ -216,8 +226,7 @@ class Descent {
     } else {
       split_paired(x, y, v, false);
     }
-    const std::chrono::duration<double, std::nano> spent = std::chrono::steady_clock::now() - begin;
-    cost.update(tally, spent.count() / static_cast<double>(size));
+    cost.update(tally, static_cast<double>(ticks() - begin) / static_cast<double>(size));
   }
 
   // Calls body(b, id0, id1) for every assignment b of the smaller subset,
