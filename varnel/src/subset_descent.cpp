@@ -81,9 +81,11 @@ struct Scratch {
   std::vector<std::uint32_t> order;         // the pairs grouped by first id
   std::vector<std::uint64_t> seen;          // per second id: stamp << 32 | form
   std::uint64_t seen_stamp = 0;
-  std::vector<std::uint64_t> slots;       // hash table of 32-bit keys
-  TallyCost few_cost[64];                 // per subset size: direct table (0) or grouping (1)
-  TallyCost many_cost[64];                // per subset size: hashing (0) or grouping (1)
+  std::vector<std::uint64_t> slots;  // hash table of 32-bit keys
+  // Per subset size and whether ids are wanted: the direct table (0) or
+  // grouping (1), and hashing (0) or grouping (1).
+  TallyCost few_cost[64][2];
+  TallyCost many_cost[64][2];
   std::vector<std::uint64_t> pair_count;  // per form of a grouped tally
   std::vector<Id> renumber;
 };
@@ -198,14 +200,22 @@ class Descent {
       return;
     }
     for (unsigned v = 0; v < z; ++v) {
-      split(k, v);
+      // Without variable 0 the subset has no subsets below it in the walk:
+      // its forms need counting, not ids.
+      if (v == 0) {
+        split<true>(k, v);
+      } else {
+        split<false>(k, v);
+      }
       ++counts.derived;
       visit(t & ~(VarMask{1} << v), k - 1);
     }
   }
 
   // The forms of the subset without variable v (the v-th of the k, as all
-  // variables below it are in the subset) from those of the subset.
+  // variables below it are in the subset) from those of the subset: their
+  // counts, and unless kLeaf their ids.
+  template <bool kLeaf>
   void split(unsigned k, unsigned v) {
     const Level& x = s_.levels[k];
     Level& y = s_.levels[k - 1];
@@ -216,15 +226,15 @@ class Descent {
     // Supersets with few repeated forms choose between the direct table and
     // grouping, the others between hashing and grouping (see split_paired).
     const bool few = x.counts.size() <= kDirectForms;
-    TallyCost& cost = (few ? s_.few_cost : s_.many_cost)[k - 1];
+    TallyCost& cost = (few ? s_.few_cost : s_.many_cost)[k - 1][kLeaf];
     const unsigned tally = few || x.counts.size() < kHashedForms ? cost.choose() : 1;
     const std::uint64_t begin = ticks();
     if (tally == 1) {
-      split_paired(x, y, v, true);
+      split_paired<kLeaf>(x, y, v, true);
     } else if (few) {
-      split_direct(x, y, v);
+      split_direct<kLeaf>(x, y, v);
     } else {
-      split_paired(x, y, v, false);
+      split_paired<kLeaf>(x, y, v, false);
     }
     cost.update(tally, static_cast<double>(ticks() - begin) / static_cast<double>(size));
   }
@@ -242,6 +252,7 @@ class Descent {
   }
 
   // Few repeated forms: every pair straight into a table indexed by the pair.
+  template <bool kLeaf>
   void split_direct(const Level& x, Level& y, unsigned v) {
     // An entry is stamp << 16 | id (at most kDirectSize ids); entries of an
     // older stamp are free, so the table is cleared once per 65,535 uses.
@@ -262,7 +273,7 @@ class Descent {
     Id* out = y.ids.data();
     for_each_pair(x.ids.data(), y.ids.size(), v, [&](std::uint64_t b, Id i0, Id i1) {
       if (((i0 | i1) & kUnique) != 0) {
-        out[b] = kUnique;
+        if constexpr (!kLeaf) out[b] = kUnique;
         ++uniques;
         return;
       }
@@ -270,7 +281,7 @@ class Descent {
       std::uint32_t entry = table[key];
       if ((entry >> 16) != stamp) entry = table[key] = (stamp << 16) | next++;
       const Id id = entry & 0xFFFFu;
-      out[b] = id;
+      if constexpr (!kLeaf) out[b] = id;
       // Four partial counts, so that runs of one form do not wait on a
       // single counter.
       ++partial[(std::uint64_t{id} << 2) | (b & 3)];
@@ -289,7 +300,7 @@ class Descent {
     const Id last = next - 1;
     y.counts[0] = y.counts[last];
     y.counts.pop_back();
-    if (last == 0) return;
+    if (kLeaf || last == 0) return;
     for (Id& id : y.ids) id = id == last ? 0 : id;
   }
 
@@ -302,6 +313,7 @@ class Descent {
   // no such branch. Which one wins depends on the order of the pairs, not
   // only on their numbers, so each size of subset times both now and then
   // and otherwise takes the faster (the results are the same either way).
+  template <bool kLeaf>
   void split_paired(const Level& x, Level& y, unsigned v, bool grouped) {
     const std::uint64_t size = y.ids.size();
     s_.keys.resize(size);
@@ -316,18 +328,22 @@ class Descent {
       // Form 0 is common: its pairs (0, 0) take id 0 here.
       for_each_pair(x.ids.data(), size, v, [&](std::uint64_t b, Id i0, Id i1) {
         const bool zero = (i0 | i1) == 0;
-        out[b] = zero ? 0 : kUnique;
         keys[m] = (std::uint64_t{i0} << 32) | i1;
-        where[m] = static_cast<std::uint32_t>(b);
+        if constexpr (!kLeaf) {
+          out[b] = zero ? 0 : kUnique;
+          where[m] = static_cast<std::uint32_t>(b);
+        }
         m += (((i0 | i1) >> 31) ^ 1u) & !zero;
         zeros += zero;
         last_zero = zero ? b : last_zero;
       });
     } else {
       for_each_pair(x.ids.data(), size, v, [&](std::uint64_t b, Id i0, Id i1) {
-        out[b] = kUnique;
         keys[m] = (std::uint64_t{i0} << 32) | i1;
-        where[m] = static_cast<std::uint32_t>(b);
+        if constexpr (!kLeaf) {
+          out[b] = kUnique;
+          where[m] = static_cast<std::uint32_t>(b);
+        }
         m += (((i0 | i1) >> 31) ^ 1u);
       });
     }
@@ -338,19 +354,20 @@ class Descent {
     if (m == 0) {
       s_.pair_count.assign(1, 0);
     } else if (grouped) {
-      tally_grouped(x, out, keys, where, m, first);
+      tally_grouped<kLeaf>(x, out, keys, where, m, first);
     } else {
-      tally_hashed(x, out, keys, where, m, first);
+      tally_hashed<kLeaf>(x, out, keys, where, m, first);
     }
     if (skip) {
       s_.pair_count[0] = zeros;
-      if (zeros == 1) out[last_zero] = kUnique;
+      if (!kLeaf && zeros == 1) out[last_zero] = kUnique;
     }
-    renumber_singles(y, out, where, m);
+    renumber_singles<kLeaf>(y, out, where, m);
   }
 
   // The forms of the pairs keys[0 .. m) by grouping: ids from `first` into
   // out at where[0 .. m), counts into s_.pair_count (from index `first`).
+  template <bool kLeaf>
   void tally_grouped(const Level& x, Id* out, const std::uint64_t* keys, const std::uint32_t* where,
                      std::uint64_t m, Id first) {
     const std::uint64_t forms = x.counts.size();
@@ -390,7 +407,7 @@ class Descent {
       marks[i1] = (stamp << 32) | id;
       next += fresh;
       ++counts[id];
-      out[where[j]] = static_cast<Id>(id);
+      if constexpr (!kLeaf) out[where[j]] = static_cast<Id>(id);
     }
     s_.seen_stamp = stamp;
     count.resize(next);
@@ -398,6 +415,7 @@ class Descent {
 
   // The same by a hash table, for supersets of fewer than kHashedForms
   // repeated forms (keys of 32 bits).
+  template <bool kLeaf>
   void tally_hashed(const Level& x, Id* out, const std::uint64_t* keys, const std::uint32_t* where,
                     std::uint64_t m, Id first) {
     const std::uint64_t forms = x.counts.size();
@@ -418,12 +436,12 @@ class Descent {
         const std::uint64_t e = slots[h];
         if (e == ~std::uint64_t{0}) {
           slots[h] = (key << 32) | count.size();
-          out[where[j]] = static_cast<Id>(count.size());
+          if constexpr (!kLeaf) out[where[j]] = static_cast<Id>(count.size());
           count.push_back(1);
           break;
         }
         if ((e >> 32) == key) {
-          out[where[j]] = static_cast<Id>(e);
+          if constexpr (!kLeaf) out[where[j]] = static_cast<Id>(e);
           ++count[static_cast<Id>(e)];
           break;
         }
@@ -434,6 +452,7 @@ class Descent {
   // Takes the counts of a tally from s_.pair_count into y: forms of a
   // single assignment are marked unique at their assignments where[0 .. m),
   // the others renumbered in order.
+  template <bool kLeaf>
   void renumber_singles(Level& y, Id* out, const std::uint32_t* where, std::uint64_t m) {
     const std::vector<std::uint64_t>& count = s_.pair_count;
     std::vector<Id>& renumber = s_.renumber;
@@ -452,7 +471,7 @@ class Descent {
         y.counts.push_back(count[i]);
       }
     }
-    if (!any_single) return;
+    if (kLeaf || !any_single) return;
     for (std::uint64_t j = 0; j < m; ++j) out[where[j]] = renumber[out[where[j]]];
   }
 
