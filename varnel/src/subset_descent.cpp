@@ -459,18 +459,21 @@ class Descent {
     renumber.resize(count.size());
     // After a skip, form 0 (the pairs (0, 0), not among the m) takes id 0
     // when repeated; when absent, the others move down by one.
-    bool any_single = count[0] == 0;
-    for (std::uint64_t i = 0; i < count.size(); ++i) {
-      if (count[i] == 0) continue;
-      if (count[i] == 1) {
-        renumber[i] = kUnique;
-        ++y.uniques;
-        any_single = true;
-      } else {
-        renumber[i] = static_cast<Id>(y.counts.size());
-        y.counts.push_back(count[i]);
-      }
+    // Most forms of a tally may be single, mixed with repeated ones: no
+    // branch on which.
+    const std::uint64_t offered = count.size();
+    y.counts.resize(offered);
+    std::uint64_t kept = 0, singles = 0;
+    for (std::uint64_t i = 0; i < offered; ++i) {
+      const std::uint64_t c = count[i];
+      renumber[i] = c == 1 ? kUnique : static_cast<Id>(kept);
+      y.counts[kept] = c;
+      kept += c > 1;
+      singles += c == 1;
     }
+    y.counts.resize(kept);
+    y.uniques += singles;
+    const bool any_single = singles != 0 || count[0] == 0;
     if (kLeaf || !any_single) return;
     for (std::uint64_t j = 0; j < m; ++j) out[where[j]] = renumber[out[where[j]]];
   }
