@@ -346,31 +346,34 @@ TEST(SubsetDescent, EveryMaskBelowTheStartEqualsItsOwnRestriction) {
   using plain::Shape;
   std::mt19937_64 rng(8);
   int rep = 0;
-  for (unsigned n = varnel::kDescentFreeVars; n <= 13; ++n) {
-    for (Shape shape : {Shape::random, Shape::constant, Shape::majority, Shape::biased,
-                        Shape::junta, Shape::xor_of_halves, Shape::triangle, Shape::symmetric,
-                        Shape::sparse, Shape::sparse_64, Shape::very_sparse}) {
-      const FValue f = plain::pack(plain::shaped_table(n, shape, rng));
-      const bool parallel = ++rep % 2 == 0;
-      SCOPED_TRACE("n=" + std::to_string(n) + " shape=" + std::to_string(static_cast<int>(shape)));
-      const varnel::FormStats untouched{7, 7.0f};
-      std::vector<varnel::FormStats> all(std::size_t{1} << n, untouched);
-      const varnel::DescentCounts counts = varnel::descend_subset_stats(f, all, parallel);
-      std::uint64_t below = 0;
-      for (VarMask m = 0; m < all.size(); ++m) {
-        if (static_cast<unsigned>(std::popcount(m)) > n - varnel::kDescentFreeVars) {
-          ASSERT_EQ(all[m], untouched) << "mask=" << m;
-          continue;
+  for_each_simd_level([&] {
+    for (unsigned n = varnel::kDescentFreeVars; n <= 13; ++n) {
+      for (Shape shape : {Shape::random, Shape::constant, Shape::majority, Shape::biased,
+                          Shape::junta, Shape::xor_of_halves, Shape::triangle, Shape::symmetric,
+                          Shape::sparse, Shape::sparse_64, Shape::very_sparse}) {
+        const FValue f = plain::pack(plain::shaped_table(n, shape, rng));
+        const bool parallel = ++rep % 2 == 0;
+        SCOPED_TRACE("n=" + std::to_string(n) +
+                     " shape=" + std::to_string(static_cast<int>(shape)));
+        const varnel::FormStats untouched{7, 7.0f};
+        std::vector<varnel::FormStats> all(std::size_t{1} << n, untouched);
+        const varnel::DescentCounts counts = varnel::descend_subset_stats(f, all, parallel);
+        std::uint64_t below = 0;
+        for (VarMask m = 0; m < all.size(); ++m) {
+          if (static_cast<unsigned>(std::popcount(m)) > n - varnel::kDescentFreeVars) {
+            ASSERT_EQ(all[m], untouched) << "mask=" << m;
+            continue;
+          }
+          ++below;
+          const varnel::FormStats direct = varnel::form_stats(f, m);
+          ASSERT_EQ(all[m].forms, direct.forms) << "mask=" << m;
+          expect_same_float(all[m].entropy, direct.entropy);
         }
-        ++below;
-        const varnel::FormStats direct = varnel::form_stats(f, m);
-        ASSERT_EQ(all[m].forms, direct.forms) << "mask=" << m;
-        expect_same_float(all[m].entropy, direct.entropy);
+        ASSERT_EQ(counts.from_table, varnel::binomial(n, n - varnel::kDescentFreeVars));
+        ASSERT_EQ(counts.from_table + counts.derived + counts.implied, below);
       }
-      ASSERT_EQ(counts.from_table, varnel::binomial(n, n - varnel::kDescentFreeVars));
-      ASSERT_EQ(counts.from_table + counts.derived + counts.implied, below);
     }
-  }
+  });
 }
 
 // Larger functions, where supersets have many repeated forms and pairs are

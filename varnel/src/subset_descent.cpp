@@ -6,6 +6,7 @@
 #include <atomic>
 #include <bit>
 #include <chrono>
+#include <immintrin.h>
 #include <vector>
 
 #include "auxiliar.hpp"
@@ -13,6 +14,7 @@
 #include "interrupt.hpp"
 #include "pool.hpp"
 #include "restriction.hpp"
+#include "simd.hpp"
 
 namespace varnel {
 
@@ -102,6 +104,113 @@ std::uint64_t ticks() {
 
 std::uint64_t hash_slot(std::uint64_t key, int shift) {
   return (key * 0x9E3779B97F4A7C15ull) >> shift;
+}
+
+// Calls body(b, id0, id1) for every assignment b of a subset without
+// variable v (the v-th of the superset's), with the ids in `in` of its two
+// halves in the superset.
+template <class Body>
+void for_each_pair(const Id* in, std::uint64_t size, unsigned v, Body&& body) {
+  const std::uint64_t step = std::uint64_t{1} << v;
+  const std::uint64_t low = step - 1;
+  for (std::uint64_t b = 0; b < size; ++b) {
+    const std::uint64_t a0 = ((b & ~low) << 1) | (b & low);
+    body(b, in[a0], in[a0 + step]);
+  }
+}
+
+// What gathering the pairs of one split found.
+struct Gathered {
+  std::uint64_t m = 0;      // pairs of two repeated ids, in keys[0 .. m)
+  std::uint64_t zeros = 0;  // pairs (0, 0), when they skip the tallies
+};
+
+// The pairs of ids of the `size` assignments of a subset without variable
+// v: out[b] = kUnique (or 0 for a pair (0, 0) when kSkip), and the pairs of
+// two repeated ids (other than (0, 0) when kSkip) as id0 << 32 | id1 into
+// keys, their assignments into where; neither out nor where when kLeaf.
+// Branch-free: every pair is written, and kept when both halves repeat.
+template <bool kSkip, bool kLeaf>
+Gathered gather_pairs_plain(const Id* in, std::uint64_t size, unsigned v, Id* out,
+                            std::uint64_t* keys, std::uint32_t* where) {
+  Gathered g;
+  for_each_pair(in, size, v, [&](std::uint64_t b, Id i0, Id i1) {
+    const bool zero = kSkip && (i0 | i1) == 0;
+    keys[g.m] = (std::uint64_t{i0} << 32) | i1;
+    if constexpr (!kLeaf) {
+      out[b] = zero ? 0 : kUnique;
+      where[g.m] = static_cast<std::uint32_t>(b);
+    }
+    g.m += (((i0 | i1) >> 31) ^ 1u) & !zero;
+    g.zeros += zero;
+  });
+  return g;
+}
+
+// The same sixteen assignments at a time (size a multiple of 16); keys and
+// where need 16 entries of room past the last pair.
+template <bool kSkip, bool kLeaf>
+__attribute__((target("avx512f"))) Gathered gather_pairs_avx512(const Id* in, std::uint64_t size,
+                                                                unsigned v, Id* out,
+                                                                std::uint64_t* keys,
+                                                                std::uint32_t* where) {
+  const std::uint64_t step = std::uint64_t{1} << v;
+  const std::uint64_t low = step - 1;
+  // Below v = 4 the halves of 16 assignments interleave within 32 ids.
+  alignas(64) std::uint32_t first[16], second[16];
+  for (unsigned l = 0; l < 16; ++l) {
+    first[l] = static_cast<std::uint32_t>(((l & ~low) << 1) | (l & low));
+    second[l] = first[l] + static_cast<std::uint32_t>(step);
+  }
+  const __m512i pick0 = _mm512_load_si512(first), pick1 = _mm512_load_si512(second);
+  const __m512i lanes = _mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+  const __m512i unique = _mm512_set1_epi32(static_cast<int>(kUnique));
+  const __m512i join_lo = _mm512_set_epi32(23, 7, 22, 6, 21, 5, 20, 4, 19, 3, 18, 2, 17, 1, 16, 0);
+  const __m512i join_hi =
+      _mm512_set_epi32(31, 15, 30, 14, 29, 13, 28, 12, 27, 11, 26, 10, 25, 9, 24, 8);
+  Gathered g;
+  for (std::uint64_t b = 0; b < size; b += 16) {
+    __m512i i0, i1;
+    if (v >= 4) {
+      const std::uint64_t a0 = ((b & ~low) << 1) | (b & low);
+      i0 = _mm512_loadu_si512(in + a0);
+      i1 = _mm512_loadu_si512(in + a0 + step);
+    } else {
+      const __m512i lo = _mm512_loadu_si512(in + 2 * b), hi = _mm512_loadu_si512(in + 2 * b + 16);
+      i0 = _mm512_permutex2var_epi32(lo, pick0, hi);
+      i1 = _mm512_permutex2var_epi32(lo, pick1, hi);
+    }
+    const __m512i both = _mm512_or_si512(i0, i1);
+    const __mmask16 repeated = _mm512_testn_epi32_mask(both, unique);
+    const __mmask16 zero = kSkip ? _mm512_testn_epi32_mask(both, both) : __mmask16{0};
+    const __mmask16 keep = static_cast<__mmask16>(repeated & ~zero);
+    if constexpr (!kLeaf) {
+      _mm512_storeu_si512(out + b, _mm512_mask_mov_epi32(unique, zero, _mm512_setzero_si512()));
+      const __m512i at = _mm512_add_epi32(lanes, _mm512_set1_epi32(static_cast<int>(b)));
+      _mm512_storeu_si512(where + g.m, _mm512_maskz_compress_epi32(keep, at));
+    }
+    // id0 << 32 | id1: the high half of each 64-bit lane from i0.
+    const __m512i key_lo = _mm512_permutex2var_epi32(i1, join_lo, i0);
+    const __m512i key_hi = _mm512_permutex2var_epi32(i1, join_hi, i0);
+    const __mmask8 keep_lo = static_cast<__mmask8>(keep),
+                   keep_hi = static_cast<__mmask8>(keep >> 8);
+    _mm512_storeu_si512(keys + g.m, _mm512_maskz_compress_epi64(keep_lo, key_lo));
+    g.m += static_cast<unsigned>(std::popcount(static_cast<unsigned>(keep_lo)));
+    _mm512_storeu_si512(keys + g.m, _mm512_maskz_compress_epi64(keep_hi, key_hi));
+    g.m += static_cast<unsigned>(std::popcount(static_cast<unsigned>(keep_hi)));
+    if constexpr (kSkip)
+      g.zeros += static_cast<unsigned>(std::popcount(static_cast<unsigned>(zero)));
+  }
+  return g;
+}
+
+template <bool kSkip, bool kLeaf>
+Gathered gather_pairs(const Id* in, std::uint64_t size, unsigned v, Id* out, std::uint64_t* keys,
+                      std::uint32_t* where) {
+  if (size >= 16 && simd::level() == simd::Level::avx512) {
+    return gather_pairs_avx512<kSkip, kLeaf>(in, size, v, out, keys, where);
+  }
+  return gather_pairs_plain<kSkip, kLeaf>(in, size, v, out, keys, where);
 }
 
 class Descent {
@@ -239,18 +348,6 @@ class Descent {
     cost.update(tally, static_cast<double>(ticks() - begin) / static_cast<double>(size));
   }
 
-  // Calls body(b, id0, id1) for every assignment b of the smaller subset,
-  // with the ids of its two halves.
-  template <class Body>
-  static void for_each_pair(const Id* in, std::uint64_t size, unsigned v, Body&& body) {
-    const std::uint64_t step = std::uint64_t{1} << v;
-    const std::uint64_t low = step - 1;
-    for (std::uint64_t b = 0; b < size; ++b) {
-      const std::uint64_t a0 = ((b & ~low) << 1) | (b & low);
-      body(b, in[a0], in[a0 + step]);
-    }
-  }
-
   // Few repeated forms: every pair straight into a table indexed by the pair.
   template <bool kLeaf>
   void split_direct(const Level& x, Level& y, unsigned v) {
@@ -316,37 +413,16 @@ class Descent {
   template <bool kLeaf>
   void split_paired(const Level& x, Level& y, unsigned v, bool grouped) {
     const std::uint64_t size = y.ids.size();
-    s_.keys.resize(size);
-    s_.where.resize(size);
+    s_.keys.resize(size + 16);
+    s_.where.resize(size + 16);
     std::uint64_t* keys = s_.keys.data();
     std::uint32_t* where = s_.where.data();
     Id* out = y.ids.data();
-    std::uint64_t m = 0, zeros = 0, last_zero = 0;
-    // Branch-free: every pair is written, and kept when both halves repeat.
+    // Form 0 is common: its pairs (0, 0) take id 0 without being counted.
     const bool skip = x.counts[0] * kCommonShare >= 2 * size;
-    if (skip) {
-      // Form 0 is common: its pairs (0, 0) take id 0 here.
-      for_each_pair(x.ids.data(), size, v, [&](std::uint64_t b, Id i0, Id i1) {
-        const bool zero = (i0 | i1) == 0;
-        keys[m] = (std::uint64_t{i0} << 32) | i1;
-        if constexpr (!kLeaf) {
-          out[b] = zero ? 0 : kUnique;
-          where[m] = static_cast<std::uint32_t>(b);
-        }
-        m += (((i0 | i1) >> 31) ^ 1u) & !zero;
-        zeros += zero;
-        last_zero = zero ? b : last_zero;
-      });
-    } else {
-      for_each_pair(x.ids.data(), size, v, [&](std::uint64_t b, Id i0, Id i1) {
-        keys[m] = (std::uint64_t{i0} << 32) | i1;
-        if constexpr (!kLeaf) {
-          out[b] = kUnique;
-          where[m] = static_cast<std::uint32_t>(b);
-        }
-        m += (((i0 | i1) >> 31) ^ 1u);
-      });
-    }
+    const Gathered g = skip ? gather_pairs<true, kLeaf>(x.ids.data(), size, v, out, keys, where)
+                            : gather_pairs<false, kLeaf>(x.ids.data(), size, v, out, keys, where);
+    const std::uint64_t m = g.m, zeros = g.zeros;
     y.uniques = size - m - zeros;
     if (m == 0 && !skip) return;
     // After skipping, the tallies number forms from 1.
@@ -360,7 +436,9 @@ class Descent {
     }
     if (skip) {
       s_.pair_count[0] = zeros;
-      if (!kLeaf && zeros == 1) out[last_zero] = kUnique;
+      // A single pair (0, 0) has a form of its own; the tallies gave
+      // the others ids from 1.
+      if (!kLeaf && zeros == 1) *std::find(out, out + size, Id{0}) = kUnique;
     }
     renumber_singles<kLeaf>(y, out, where, m);
   }
