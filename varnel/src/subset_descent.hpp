@@ -19,6 +19,10 @@
 //  - the most frequent starting row (the zero row of a sparse function)
 //    takes id 0, and so does every pair of two id-0 halves below it: while
 //    that form stays common, its pairs are not counted;
+//  - a subset without variable 0 has no subsets below it in the walk: its
+//    forms are counted without writing ids;
+//  - the pairs of ids are gathered sixteen at a time where the processor
+//    has AVX-512 (the kept ones by compressed stores);
 //  - pairs of repeated forms are counted in a direct table (superset of at
 //    most 256 repeated forms) or a hash table (fewer than 65,536), or grouped
 //    by their first id (a counting sort) and found by their second id in a
@@ -27,10 +31,10 @@
 //    its two candidates now and then and takes the faster one; the results
 //    are the same either way.
 // Per assignment it costs about 1-2 ns where forms repeat a lot and 3-8 ns
-// where new and repeated forms interleave (bench_fragmentation). Memory per thread: about two
-// bytes per table entry (the ids of the subsets on the current path, four
-// bytes per assignment, and the pairs of the largest subset), plus under
-// 1 MiB of tables.
+// where new and repeated forms interleave (bench_fragmentation). Memory per
+// thread: about two bytes per table entry (the ids of the subsets on the
+// current path, four bytes per assignment, and the pairs of the largest
+// subset), plus under 1 MiB of tables.
 #pragma once
 
 #include <cstdint>
