@@ -535,10 +535,10 @@ class Descent {
     const std::vector<std::uint64_t>& count = s_.pair_count;
     std::vector<Id>& renumber = s_.renumber;
     renumber.resize(count.size());
-    // After a skip, form 0 (the pairs (0, 0), not among the m) takes id 0
-    // when repeated; when absent, the others move down by one.
     // Most forms of a tally may be single, mixed with repeated ones: no
-    // branch on which.
+    // branch on which. After a skip, form 0 (the pairs (0, 0), not among
+    // the m) keeps id 0 when repeated; when absent (count 0), the others
+    // move down by one.
     const std::uint64_t offered = count.size();
     y.counts.resize(offered);
     std::uint64_t kept = 0, singles = 0;
@@ -551,8 +551,7 @@ class Descent {
     }
     y.counts.resize(kept);
     y.uniques += singles;
-    const bool any_single = singles != 0 || count[0] == 0;
-    if (kLeaf || !any_single) return;
+    if (kLeaf || kept == offered) return;  // no id changes
     for (std::uint64_t j = 0; j < m; ++j) out[where[j]] = renumber[out[where[j]]];
   }
 
