@@ -19,16 +19,21 @@
 // the length alone, never on the pool, so every result is reproducible.
 // Levels above n give +0.0, F(0) is -0.0.
 //
-// How the entropies are found. The profile needs every subset. Those that
-// leave at most four variables free are counted from the table (rows of at
-// most 16 bits); every other one comes from a superset's form ids
-// (subset_descent.hpp): two assignments of S have the same form exactly when
-// both of their halves under S + {v} do. A subset whose forms are all
-// distinct has only all-distinct subsets, which are filled in without a
-// visit. A random function of 20 variables needs about 25,000 subsets
-// visited, the exclusive or of random functions of its two halves about
-// 530,000, and a function whose forms repeat on every subset (majority) all
-// of them, at 1-2 ns per assignment.
+// How the entropies are found. The profile needs every subset, by one of
+// two routes chosen from a sample of 16 subsets of half the variables:
+//  - most functions, from 12 variables up: the subsets that leave at most
+//    four variables free are counted from the table (rows of at most 16
+//    bits); every other one comes from a superset's form ids
+//    (subset_descent.hpp): two assignments of S have the same form exactly
+//    when both of their halves under S + {v} do. A subset whose forms are
+//    all distinct has only all-distinct subsets, which are filled in without
+//    a visit. A random function of 20 variables needs about 25,000 subsets
+//    visited, the exclusive or of random functions of its two halves about
+//    510,000;
+//  - functions whose forms are few on most sampled subsets (majority,
+//    symmetric functions, juntas), and all below 12 variables: the search
+//    for all-distinct subsets described below, then the refining walk for
+//    the rest, whose cost follows the number of forms, not of assignments.
 // A single level (fragmentation_k) takes the cheapest of three routes by
 // estimates from samples of it and of the levels below: each subset from
 // the table; a search from the highest level that can have all-distinct
